@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/Locale.h"
+#include "app/MeasurementState.h"
+#include "app/ModelProfile.h"
+#include "decode/DecodeHandOffs.h"
+#include "decode/FrameBits.h"
+#include "decode/PanelState.h"
+
+#include <cstdint>
+#include <span>
+
+namespace meterdesk::decode {
+
+// Turns one checked frame of the Heron family into the panel state, the
+// reading texts, the reading number and the running peaks, and passes the
+// results on through the hand-offs in their fixed order.
+class DisplayDecoder {
+public:
+    DisplayDecoder(app::MeasurementState& state, PanelState& panel,
+                   const app::ModelProfile& profile, app::LocaleSource& locale);
+
+    // Decodes FrameText. A frame that has a character other than a decimal
+    // digit where a number is read is skipped whole: nothing changes, no
+    // hand-off runs, and false is returned.
+    bool LcdDisplayHeron();
+
+    // Frames skipped since start, for diagnostics.
+    std::uint64_t SkippedFrames() const { return skippedFrames_; }
+
+    DecodeHandOffs handOffs;
+
+private:
+    bool IsDecodable(std::span<const char, 11> frame, const FrameBits& bits) const;
+
+    app::MeasurementState& state_;
+    PanelState& panel_;
+    const app::ModelProfile& profile_;
+    app::LocaleSource& locale_;
+    std::uint64_t skippedFrames_ = 0;
+};
+
+} // namespace meterdesk::decode
