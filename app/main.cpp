@@ -1,12 +1,13 @@
-#include "app/ModelProfile.h"
+#include "app/Controls.h"
+#include "app/HeronF.h"
 
-#include <cstdio>
+#include <QApplication>
 
-// The desktop window is not built yet; until it is, the program says what it
-// is and which meters it serves.
-int main() {
-    const auto settings = meterdesk::app::ResolveProfile(meterdesk::app::kBuildProfile);
-    std::printf("meterdesk %s\n", settings.caption.c_str());
-    std::printf("The window is not part of this build yet; run scripts/test for the suite.\n");
-    return 0;
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationDisplayName(QString());
+    meterdesk::app::InstallFontSubstitutes();
+    meterdesk::app::TFCOMM window;
+    window.ShowCentred();
+    return QApplication::exec();
 }

@@ -1,0 +1,267 @@
+#include "app/HeronF.h"
+
+#include "app/Controls.h"
+#include "app/HandlerGuard.h"
+#include "decode/LcdPanel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QChartView>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTimer>
+#include <QToolButton>
+
+namespace meterdesk::app {
+
+TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile)
+    : profile_(profile), locale_(std::move(locale)) {
+    setObjectName(QStringLiteral("FCOMM"));
+    setWindowIcon(MeterIcon());
+    // System menu and minimize only; the window keeps its size.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11, true));
+
+    scrollBox = new QScrollArea(this);
+    scrollBox->setObjectName(QStringLiteral("ClientArea"));
+    scrollBox->setFrameShape(QFrame::NoFrame);
+    scrollBox->setWidgetResizable(false);
+    client = new QWidget();
+    client->setObjectName(QStringLiteral("FCOMMClient"));
+    // Creation order is stacking order: the chart lies above the grid and
+    // panels, and Panel4 above the chart.
+    BuildConnectionBar(client);
+    BuildDisplayArea(client);
+    BuildLogToolbar(client);
+    BuildBarScale(client);
+    BuildLimitsPanel(client);
+    BuildChart(client);
+    BuildJudgePanel(client);
+    BuildControlsBeyondClientArea(client);
+    BuildHiddenControls(client);
+    scrollBox->setWidget(client);
+    setCentralWidget(scrollBox);
+    BuildMenu();
+    BuildTimers();
+    FitScrollRange();
+    BindDecoding();
+    BindHandlers();
+    RunFormCreate();
+}
+
+TFCOMM::~TFCOMM() = default;
+
+void TFCOMM::FitScrollRange() {
+    // The scroll range covers every shown control; the bars take their room
+    // from the fixed client area.
+    QRect extent(0, 0, kClientWidth, kClientHeight);
+    for (QWidget* child : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isHidden()) {
+            extent = extent.united(child->geometry());
+        }
+    }
+    client->setFixedSize(extent.right() + 1, extent.bottom() + 1);
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+}
+
+void TFCOMM::ShowCentred() {
+    const QScreen* screen = QApplication::primaryScreen();
+    if (screen != nullptr) {
+        const QRect available = screen->availableGeometry();
+        move(available.center() - QPoint(width() / 2, height() / 2));
+    }
+    show();
+}
+
+void TFCOMM::BindDecoding() {
+    decode::DecodeHandOffs& handOffs = decoder_.handOffs;
+    handOffs.TraceFrame = [this](const std::string& frameText) { TraceFrame(frameText); };
+    handOffs.PanelChanged = [this] { Panel1->Draw(panelState_); };
+    handOffs.BarGraphAt = [this](std::int32_t position) { PBar2->setValue(position); };
+    assembler_.sink.HistoryLine = [this](const std::string& line) {
+        if (static_cast<std::size_t>(HistoryListBox->count()) >= decode::kHistoryLineLimit) {
+            delete HistoryListBox->takeItem(0);
+        }
+        HistoryListBox->addItem(QString::fromLatin1(line.c_str()));
+        HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
+    };
+    assembler_.sink.UsbText = [this](const std::string& text) {
+        USBtxt->setText(QString::fromLatin1(text.c_str()));
+    };
+}
+
+void TFCOMM::TraceFrame(const std::string& frameText) {
+    Memo1->appendPlainText(QString::fromLatin1(frameText.c_str()));
+}
+
+namespace {
+
+template <typename Sender, typename Signal, typename Handler>
+void Bind(Sender* sender, Signal signal, QObject* context, Handler handler) {
+    QObject::connect(sender, signal, context, Guarded(std::move(handler)));
+}
+
+} // namespace
+
+void TFCOMM::BindHandlers() {
+    Bind(BtCOM1, &PanelButton::clicked, this, [this] { COM21Click(); });
+    Bind(BtCOM2, &PanelButton::clicked, this, [this] { COM31Click(); });
+    Bind(BtCOM3, &PanelButton::clicked, this, [this] { COM41Click(); });
+    Bind(BtCOM4, &PanelButton::clicked, this, [this] { COM11Click(); });
+    Bind(COM11, &QAction::triggered, this, [this] { COM11Click(); });
+    Bind(COM21, &QAction::triggered, this, [this] { COM21Click(); });
+    Bind(COM31, &QAction::triggered, this, [this] { COM31Click(); });
+    Bind(COM41, &QAction::triggered, this, [this] { COM41Click(); });
+    // COMCon, USBCon and ReadBtn are one set of toggles that may all be up.
+    for (QToolButton* toggle : {COMCon, USBCon, ReadBtn}) {
+        toggle->setCheckable(true);
+        connect(toggle, &QToolButton::toggled, this, [this, toggle](bool down) {
+            for (QToolButton* other : {COMCon, USBCon, ReadBtn}) {
+                if (down && other != toggle) {
+                    other->setChecked(false);
+                }
+            }
+        });
+    }
+    Bind(COMCon, &QToolButton::clicked, this, [this] { COMConClick(); });
+    Bind(USBCon, &QToolButton::clicked, this, [this] { USBConClick(); });
+    Bind(ReadBtn, &QToolButton::clicked, this, [this] { ReadBtnClick(); });
+    Bind(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    Bind(BtExit, &PanelButton::clicked, this, [this] { BtExit1Click(); });
+    Bind(EXIT1, &QAction::triggered, this, [this] { BtExit1Click(); });
+    Bind(BTCon, &PanelButton::clicked, this, [this] { BTCon1Click(); });
+    Bind(START1, &QAction::triggered, this, [this] { BTCon1Click(); });
+    Bind(BtDiscon, &PanelButton::clicked, this, [this] { BtDiscon1Click(); });
+    Bind(STOP1, &QAction::triggered, this, [this] { BtDiscon1Click(); });
+    Bind(SetFeature, &QPushButton::clicked, this, [this] { SetFeatureClick(); });
+    Bind(ClearBtn, &QToolButton::clicked, this, [this] { ClearBtnClick(); });
+    Bind(InfoBtn, &QToolButton::clicked, this, [this] { InfoBtnClick(); });
+    Bind(ConTimer, &QTimer::timeout, this, [this] { ConTimerTimer(); });
+
+    Bind(RecordSITime, &QLineEdit::textChanged, this, [this] { RecordSITimeChange(); });
+    FilterKeyPresses(RecordSITime, [this](char& key) { RecordSITimeKeyPress(key); });
+    FilterKeyPresses(Maxrecord, [this](char& key) { RecordSITimeKeyPress(key); });
+    for (QToolButton* button : {RecordNew, BtNew}) {
+        Bind(button, &QToolButton::clicked, this, [this] { RecordNewClick(); });
+    }
+    Bind(New1, &QAction::triggered, this, [this] { RecordNewClick(); });
+    Bind(Trecord, &QTimer::timeout, this, [this] { TrecordTimer(); });
+    Bind(N10001, &QAction::triggered, this, [this] { N10001Click(); });
+    Bind(N50001, &QAction::triggered, this, [this] { N50001Click(); });
+    Bind(N100001, &QAction::triggered, this, [this] { N100001Click(); });
+    Bind(N500001, &QAction::triggered, this, [this] { N500001Click(); });
+    Bind(N1000001, &QAction::triggered, this, [this] { N1000001Click(); });
+    Bind(limitess, &QAction::triggered, this, [this] { limitessClick(); });
+    Bind(OpenDataFiles, &QToolButton::clicked, this, [this] { OpenDataFilesClick(); });
+    Bind(saveas, &QToolButton::clicked, this, [this] { saveasClick(); });
+    Bind(BtPrint, &QToolButton::clicked, this, [this] { BtPrintClick(); });
+    Bind(Print, &QToolButton::clicked, this, [this] { PrintClick(); });
+    Bind(BtSave, &QToolButton::clicked, this, [this] { BtSaveClick(); });
+
+    Bind(Setmax, &QLineEdit::textChanged, this, [this] { SetmaxExit(); });
+    Bind(SetMaxB, &QCheckBox::clicked, this, [this] { SetmaxExit(); });
+    Bind(SetMin, &QLineEdit::textChanged, this, [this] { SetMinExit(); });
+    Bind(SetMinB, &QCheckBox::clicked, this, [this] { SetMinExit(); });
+    FilterKeyPresses(Setmax, [this](char& key) { SetmaxKeyPress(key); });
+    FilterKeyPresses(SetMin, [this](char& key) { SetmaxKeyPress(key); });
+    Bind(T1HI, &QLineEdit::textChanged, this, [this] { T1HIChange(); });
+    Bind(T1LO, &QLineEdit::textChanged, this, [this] { T1LOChange(); });
+    FilterKeyPresses(T1HI, [this](char& key) { T1HIKeyPress(key); });
+    FilterKeyPresses(T1LO, [this](char& key) { T1HIKeyPress(key); });
+    Bind(Timer4, &QTimer::timeout, this, [this] { Timer4Timer(); });
+    Bind(Timer5, &QTimer::timeout, this, [this] { Timer5Timer(); });
+
+    Bind(KdFd, &QToolButton::clicked, this, [this] { KdFdClick(); });
+    Bind(KdSx, &QToolButton::clicked, this, [this] { KdFdClick(); });
+    WatchEvent(KD, QEvent::Resize, [this] {
+        Guarded([this] { KDResize(); })();
+        return false;
+    });
+    Bind(TbFd, &QToolButton::clicked, this, [this] { TbFdClick(); });
+    Bind(TbSx, &QToolButton::clicked, this, [this] { TbFdClick(); });
+    Bind(BtFill, &QCheckBox::clicked, this, [this] { BtFillClick(); });
+    Bind(BtFirst, &QToolButton::clicked, this, [this] { BtFirstClick(); });
+    Bind(BTPrevious, &QToolButton::clicked, this, [this] { BTPreviousClick(); });
+    Bind(BtNext, &QToolButton::clicked, this, [this] { BtNextClick(); });
+    Bind(BTlast, &QToolButton::clicked, this, [this] { BTlastClick(); });
+    Bind(Maxrecord, &QLineEdit::textChanged, this, [this] { MaxrecordChange(); });
+    Bind(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+    // The wheel over the chart neither scrolls nor zooms it.
+    WatchEvent(Chtshow->viewport(), QEvent::Wheel, [this] {
+        Guarded([this] { ChtshowMouseWheel(); })();
+        return true;
+    });
+}
+
+void TFCOMM::RunFormCreate() {
+    FormCreate(state_, *locale_, profile_, *this, hooks_);
+}
+
+void TFCOMM::SetCaption(const std::string& caption) {
+    setWindowTitle(QString::fromLocal8Bit(caption.c_str()));
+}
+
+void TFCOMM::SetSerialSpeed(std::int32_t baudRate) {
+    COMM2.ComPortSpeed = baudRate;
+}
+
+void TFCOMM::BindReceiveHandler(ReceiveHandler handler) {
+    switch (handler) {
+    case ReceiveHandler::HHeronRData:
+        COMM2.OnReceiveData = [this](link::TCommPortDriver&, const std::uint8_t* bytes,
+                                     std::int32_t size) {
+            assembler_.HHeronRData(bytes, static_cast<std::uint32_t>(size));
+        };
+        break;
+    case ReceiveHandler::HPipitRData:
+        COMM2.OnReceiveData = [this](link::TCommPortDriver&, const std::uint8_t* bytes,
+                                     std::int32_t size) {
+            assembler_.HPipitRData(bytes, static_cast<std::uint32_t>(size));
+        };
+        break;
+    case ReceiveHandler::None:
+        COMM2.OnReceiveData = nullptr;
+        break;
+    }
+}
+
+void TFCOMM::SetFirstDigitCaption(const std::string& caption) {
+    panelState_.digitCaptions[0] = caption;
+    Panel1->Draw(panelState_);
+}
+
+void TFCOMM::WriteCountClassTexts(const CountClassRow& row) {
+    const auto text = [](std::string_view view) {
+        return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
+    };
+    Setmax->setText(text(row.SetmaxText));
+    SetMin->setText(text(row.SetMinText));
+    MinText->setText(text(row.MinTextText));
+    MaxText->setText(text(row.MaxTextText));
+}
+
+void TFCOMM::BitBtn1Click() {
+    QMessageBox question(QMessageBox::Information, QStringLiteral("Information"),
+                         QStringLiteral("Are you ensure to exit the program\uFF1F"),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    if (question.exec() == QMessageBox::Yes) {
+        close();
+    }
+}
+
+void TFCOMM::BtExit1Click() {
+    close();
+}
+
+} // namespace meterdesk::app

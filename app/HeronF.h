@@ -1,0 +1,272 @@
+#pragma once
+
+#include "app/Locale.h"
+#include "app/MeasurementState.h"
+#include "app/ModelProfile.h"
+#include "app/StartUp.h"
+#include "decode/DisplayDecoder.h"
+#include "decode/FrameAssembler.h"
+#include "decode/PanelState.h"
+#include "link/CommPortDriver.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QChartView;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QTableView;
+class QTimer;
+class QToolButton;
+
+namespace meterdesk::decode {
+class LcdPanel;
+}
+
+namespace meterdesk::app {
+
+class PanelButton;
+
+// The program's one window. It owns every control, timer and component,
+// binds each event to its handler and hands the work to the subsystem that
+// owns it.
+class TFCOMM : public QMainWindow, private StartUpWindow {
+    Q_OBJECT
+public:
+    // Client area below the menu bar, in pixels at 96 dpi.
+    static constexpr int kClientWidth = 620;
+    static constexpr int kClientHeight = 407;
+
+    explicit TFCOMM(std::unique_ptr<LocaleSource> locale = MakeSystemLocale(),
+                    ModelProfile profile = kBuildProfile);
+    ~TFCOMM() override;
+
+    // Shows the window centred on its screen.
+    void ShowCentred();
+
+    MeasurementState& state() { return state_; }
+    decode::PanelState& panelState() { return panelState_; }
+    link::TCommPortDriver& comm2() { return COMM2; }
+    StartUpHooks& startUpHooks() { return hooks_; }
+
+    // Handlers of the window's own controls.
+    void BitBtn1Click();
+    void BtExit1Click();
+    void FormResize() {}
+
+    // Handlers bound now whose work arrives with the link, log, file and
+    // chart parts.
+    void COM11Click() {}
+    void COM21Click() {}
+    void COM31Click() {}
+    void COM41Click() {}
+    void COMConClick() {}
+    void USBConClick() {}
+    void BTCon1Click() {}
+    void BtDiscon1Click() {}
+    void SetFeatureClick() {}
+    void ReadBtnClick() {}
+    void ClearBtnClick() {}
+    void InfoBtnClick() {}
+    void ConTimerTimer() {}
+    void RecordSITimeChange() {}
+    void RecordSITimeKeyPress(char& /*Key*/) {}
+    void RecordNewClick() {}
+    void TrecordTimer() {}
+    void N10001Click() {}
+    void N50001Click() {}
+    void N100001Click() {}
+    void N500001Click() {}
+    void N1000001Click() {}
+    void limitessClick() {}
+    void OpenDataFilesClick() {}
+    void saveasClick() {}
+    void BtPrintClick() {}
+    void PrintClick() {}
+    void BtSaveClick() {}
+    void SetmaxExit() {}
+    void SetMinExit() {}
+    void SetmaxKeyPress(char& /*Key*/) {}
+    void T1HIChange() {}
+    void T1LOChange() {}
+    void T1HIKeyPress(char& /*Key*/) {}
+    void Timer4Timer() {}
+    void Timer5Timer() {}
+    void KdFdClick() {}
+    void KDResize() {}
+    void TbFdClick() {}
+    void BtFillClick() {}
+    void BtFirstClick() {}
+    void BTPreviousClick() {}
+    void BtNextClick() {}
+    void BTlastClick() {}
+    void MaxrecordChange() {}
+    void Timer2Timer() {}
+    void ChtshowMouseWheel() {}
+
+private:
+    // StartUpWindow
+    void SetCaption(const std::string& caption) override;
+    void SetSerialSpeed(std::int32_t baudRate) override;
+    void BindReceiveHandler(ReceiveHandler handler) override;
+    void SetFirstDigitCaption(const std::string& caption) override;
+    void WriteCountClassTexts(const CountClassRow& row) override;
+
+    void BuildConnectionBar(QWidget* client);
+    void BuildDisplayArea(QWidget* client);
+    void BuildLogToolbar(QWidget* client);
+    void BuildControlsBeyondClientArea(QWidget* client);
+    void BuildHiddenControls(QWidget* client);
+    void BuildJudgePanel(QWidget* client);
+    void BuildLimitsPanel(QWidget* client);
+    void BuildChart(QWidget* client);
+    void BuildBarScale(QWidget* client);
+    void BuildMenu();
+    void BuildTimers();
+    void BindHandlers();
+    void BindDecoding();
+    void FitScrollRange();
+    void TraceFrame(const std::string& frameText);
+    void RunFormCreate();
+
+    // Shared state and the decoding chain
+    ModelProfile profile_;
+    std::unique_ptr<LocaleSource> locale_;
+    MeasurementState state_;
+    decode::PanelState panelState_;
+    decode::DisplayDecoder decoder_{state_, panelState_, profile_, *locale_};
+    decode::FrameAssembler assembler_{state_, decoder_};
+    link::TCommPortDriver COMM2;
+    link::TCommPortDriver CommPortDriver1;
+    StartUpHooks hooks_;
+
+public:
+    // Controls, named as the handlers and the other parts know them.
+    QScrollArea* scrollBox = nullptr;
+    QWidget* client = nullptr;
+    // Connection bar
+    PanelButton* BtCOM1 = nullptr;
+    PanelButton* BtCOM2 = nullptr;
+    PanelButton* BtCOM3 = nullptr;
+    PanelButton* BtCOM4 = nullptr;
+    QToolButton* COMCon = nullptr;
+    QToolButton* USBCon = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    // Display
+    decode::LcdPanel* Panel1 = nullptr;
+    QProgressBar* PBar2 = nullptr;
+    // Log toolbar and grid
+    QCheckBox* RepeatSet = nullptr;
+    QCheckBox* RecordSI = nullptr;
+    QLineEdit* RecordSITime = nullptr;
+    QToolButton* RecordNew = nullptr;
+    QToolButton* OpenDataFiles = nullptr;
+    QToolButton* saveas = nullptr;
+    QToolButton* BtPrint = nullptr;
+    QTableView* DBGrid1 = nullptr;
+    // Judge panel
+    QFrame* Panel4 = nullptr;
+    QLineEdit* T1HI = nullptr;
+    QLineEdit* T1VALUE = nullptr;
+    QLineEdit* T1LO = nullptr;
+    QFrame* Shape1 = nullptr;
+    QLabel* judge = nullptr;
+    QLabel* CONok = nullptr;
+    QLabel* CONokN = nullptr;
+    // Limits and min/max (hidden)
+    QFrame* Panel3 = nullptr;
+    QLabel* MinText = nullptr;
+    QLabel* MaxText = nullptr;
+    QLabel* MinTextU = nullptr;
+    QLabel* MaxTextU = nullptr;
+    QCheckBox* SetMaxB = nullptr;
+    QCheckBox* SetMinB = nullptr;
+    QLineEdit* Setmax = nullptr;
+    QLineEdit* SetMin = nullptr;
+    // Chart and its toolbar
+    QChartView* Chtshow = nullptr;
+    QCheckBox* BtFill = nullptr;
+    QLineEdit* Maxrecord = nullptr;
+    QToolButton* BtNew = nullptr;
+    QToolButton* BtSave = nullptr;
+    QToolButton* BtFirst = nullptr;
+    QToolButton* BTPrevious = nullptr;
+    QToolButton* Bt10 = nullptr;
+    QToolButton* BtNext = nullptr;
+    QToolButton* BTlast = nullptr;
+    QToolButton* TbFd = nullptr;
+    QToolButton* TbSx = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    // Bar scale (hidden)
+    QFrame* KD = nullptr;
+    QLabel* KD1 = nullptr;
+    QToolButton* KdFd = nullptr;
+    QToolButton* KdSx = nullptr;
+    QLabel* oltext = nullptr;
+    // Beyond the client area, and hidden
+    PanelButton* BTCon = nullptr;
+    PanelButton* BtDiscon = nullptr;
+    PanelButton* BtExit = nullptr;
+    QPushButton* SetFeature = nullptr;
+    QToolButton* ReadBtn = nullptr;
+    QToolButton* ClearBtn = nullptr;
+    QToolButton* InfoBtn = nullptr;
+    QListWidget* DevListBox = nullptr;
+    QListWidget* HistoryListBox = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QLabel* USBtxt = nullptr;
+    QToolButton* Print = nullptr;
+    // Model profile flags, in their test order, then the others
+    QCheckBox* IFWren = nullptr;
+    QCheckBox* Kite = nullptr;
+    QCheckBox* IFHeron = nullptr;
+    QCheckBox* IFFinch = nullptr;
+    QCheckBox* IFOsprey = nullptr;
+    QCheckBox* IFPlover = nullptr;
+    QCheckBox* IFTern = nullptr;
+    QCheckBox* IFLark = nullptr;
+    QCheckBox* IFRobin = nullptr;
+    QCheckBox* IFSwift = nullptr;
+    QCheckBox* IFEgret = nullptr;
+    QCheckBox* IFIbis = nullptr;
+    QCheckBox* Crane = nullptr;
+    // Menu
+    QMenu* ComSetup1 = nullptr;
+    QMenu* Connect1 = nullptr;
+    QMenu* Graphic = nullptr;
+    QMenu* Record1 = nullptr;
+    QAction* COM11 = nullptr;
+    QAction* COM21 = nullptr;
+    QAction* COM31 = nullptr;
+    QAction* COM41 = nullptr;
+    QAction* START1 = nullptr;
+    QAction* STOP1 = nullptr;
+    QAction* New1 = nullptr;
+    QAction* N10001 = nullptr;
+    QAction* N50001 = nullptr;
+    QAction* N100001 = nullptr;
+    QAction* N500001 = nullptr;
+    QAction* N1000001 = nullptr;
+    QAction* limitess = nullptr;
+    QAction* EXIT1 = nullptr;
+    // Timers
+    QTimer* ConTimer = nullptr;
+    QTimer* Trecord = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer4 = nullptr;
+    QTimer* Timer5 = nullptr;
+};
+
+} // namespace meterdesk::app
