@@ -3,6 +3,8 @@
 #include "app/Controls.h"
 #include "app/HandlerGuard.h"
 #include "decode/LcdPanel.h"
+#include "link/PortNames.h"
+#include "link/QtSerialLink.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,8 +25,20 @@
 
 namespace meterdesk::app {
 
-TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile)
-    : profile_(profile), locale_(std::move(locale)) {
+link::SerialPlatform TFCOMM::DefaultSerialPlatform() {
+    return link::MakeQtSerialPlatform(
+        std::make_shared<link::ListedPortDirectory>(link::ListSystemSerialPorts));
+}
+
+TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile,
+               link::SerialPlatform serial)
+    : profile_(profile), locale_(std::move(locale)), ports_(serial.directory), COMM2(serial),
+      CommPortDriver1(serial) {
+    // As laid out: both on COM1, the serial link at 2400 baud until the
+    // profile sets its speed.
+    COMM2.SetComPort(link::TComPortNumber::pnCOM1);
+    COMM2.SetComPortSpeed(link::TComPortBaudRate::br2400);
+    CommPortDriver1.SetComPort(link::TComPortNumber::pnCOM1);
     setObjectName(QStringLiteral("FCOMM"));
     setWindowIcon(MeterIcon());
     // System menu and minimize only; the window keeps its size.
@@ -57,6 +71,7 @@ TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile)
     FitScrollRange();
     BindDecoding();
     BindHandlers();
+    ChoosePort(link::TComPortNumber::pnCOM1);
     RunFormCreate();
 }
 
@@ -86,6 +101,10 @@ void TFCOMM::ShowCentred() {
 
 void TFCOMM::BindDecoding() {
     decode::DecodeHandOffs& handOffs = decoder_.handOffs;
+    handOffs.FrameSeen = [this] {
+        CONok->show();
+        CONokN->hide();
+    };
     handOffs.TraceFrame = [this](const std::string& frameText) { TraceFrame(frameText); };
     handOffs.PanelChanged = [this] { Panel1->Draw(panelState_); };
     handOffs.BarGraphAt = [this](std::int32_t position) { PBar2->setValue(position); };
@@ -134,7 +153,6 @@ void TFCOMM::BindHandlers() {
             }
         });
     }
-    Bind(COMCon, &QToolButton::clicked, this, [this] { COMConClick(); });
     Bind(USBCon, &QToolButton::clicked, this, [this] { USBConClick(); });
     Bind(ReadBtn, &QToolButton::clicked, this, [this] { ReadBtnClick(); });
     Bind(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
@@ -148,6 +166,10 @@ void TFCOMM::BindHandlers() {
     Bind(ClearBtn, &QToolButton::clicked, this, [this] { ClearBtnClick(); });
     Bind(InfoBtn, &QToolButton::clicked, this, [this] { InfoBtnClick(); });
     Bind(ConTimer, &QTimer::timeout, this, [this] { ConTimerTimer(); });
+    Bind(COMCon, &QToolButton::clicked, this, [this] { COMConClick(); });
+    COMM2.OnPortVanished = [this](link::TCommPortDriver&) {
+        Guarded([this] { SerialPortVanished(); })();
+    };
 
     Bind(RecordSITime, &QLineEdit::textChanged, this, [this] { RecordSITimeChange(); });
     FilterKeyPresses(RecordSITime, [this](char& key) { RecordSITimeKeyPress(key); });
@@ -213,7 +235,12 @@ void TFCOMM::SetCaption(const std::string& caption) {
 }
 
 void TFCOMM::SetSerialSpeed(std::int32_t baudRate) {
-    COMM2.ComPortSpeed = baudRate;
+    for (int speed = 0; speed <= static_cast<int>(link::TComPortBaudRate::br115200); ++speed) {
+        const auto rate = static_cast<link::TComPortBaudRate>(speed);
+        if (link::BitRate(rate) == baudRate) {
+            COMM2.SetComPortSpeed(rate);
+        }
+    }
 }
 
 void TFCOMM::BindReceiveHandler(ReceiveHandler handler) {

@@ -50,7 +50,11 @@ public:
     static constexpr int kClientHeight = 407;
 
     explicit TFCOMM(std::unique_ptr<LocaleSource> locale = MakeSystemLocale(),
-                    ModelProfile profile = kBuildProfile);
+                    ModelProfile profile = kBuildProfile,
+                    link::SerialPlatform serial = DefaultSerialPlatform());
+
+    // Serial ports through Qt Serial Port, COMn being the n-th port present.
+    static link::SerialPlatform DefaultSerialPlatform();
     ~TFCOMM() override;
 
     // Shows the window centred on its screen.
@@ -66,21 +70,23 @@ public:
     void BtExit1Click();
     void FormResize() {}
 
+    // The serial link: port choice, connect and disconnect, the link watch.
+    void COM11Click();
+    void COM21Click();
+    void COM31Click();
+    void COM41Click();
+    void COMConClick();
+    void BTCon1Click();
+    void BtDiscon1Click();
+    void ConTimerTimer();
+
     // Handlers bound now whose work arrives with the link, log, file and
     // chart parts.
-    void COM11Click() {}
-    void COM21Click() {}
-    void COM31Click() {}
-    void COM41Click() {}
-    void COMConClick() {}
     void USBConClick() {}
-    void BTCon1Click() {}
-    void BtDiscon1Click() {}
     void SetFeatureClick() {}
     void ReadBtnClick() {}
     void ClearBtnClick() {}
     void InfoBtnClick() {}
-    void ConTimerTimer() {}
     void RecordSITimeChange() {}
     void RecordSITimeKeyPress(char& /*Key*/) {}
     void RecordNewClick() {}
@@ -140,6 +146,9 @@ private:
     void FitScrollRange();
     void TraceFrame(const std::string& frameText);
     void RunFormCreate();
+    void ChoosePort(link::TComPortNumber port);
+    void EnterSerialState(bool connected);
+    void SerialPortVanished();
 
     // Shared state and the decoding chain
     ModelProfile profile_;
@@ -148,6 +157,7 @@ private:
     decode::PanelState panelState_;
     decode::DisplayDecoder decoder_{state_, panelState_, profile_, *locale_};
     decode::FrameAssembler assembler_{state_, decoder_};
+    std::shared_ptr<link::PortDirectory> ports_;
     link::TCommPortDriver COMM2;
     link::TCommPortDriver CommPortDriver1;
     StartUpHooks hooks_;

@@ -52,6 +52,9 @@ void TFCOMM::BuildMenu() {
     Connect1 = Submenu(bar, "Connect1", QStringLiteral("Connect"), false);
     START1 = Item(Connect1, "START1", QStringLiteral("START"));
     STOP1 = Item(Connect1, "STOP1", QStringLiteral("STOP"));
+    for (QAction* checkable : {COM21, COM31, COM41, START1, STOP1}) {
+        checkable->setCheckable(true);
+    }
     STOP1->setEnabled(false);
     bar->addAction(QString())->setVisible(false);
     Graphic = Submenu(bar, "Graphic", QStringLiteral("Graphic"), false);

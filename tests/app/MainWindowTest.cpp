@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 #include "app/HeronF.h"
 #include "decode/LcdPanel.h"
+#include "tests/support/TestWindow.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -30,8 +31,7 @@ namespace meterdesk::app {
 namespace {
 
 std::unique_ptr<TFCOMM> MakeWindow(ModelProfile profile = kBuildProfile) {
-    InstallFontSubstitutes();
-    return std::make_unique<TFCOMM>(std::make_unique<FixedLocale>(), profile);
+    return testing::MakeTestWindow(profile);
 }
 
 QWidget* Control(TFCOMM& window, const char* name) {
@@ -208,14 +208,7 @@ TEST(MainWindow, FixedClientAreaScrollsToTheControlsBeyondIt) {
 TEST(MainWindow, ExitQuestionNoKeepsTheWindowYesClosesIt) {
     auto window = MakeWindow();
     window->ShowCentred();
-    const auto answer = [](QMessageBox::StandardButton button, QString* text) {
-        QTimer::singleShot(0, [button, text] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_NE(box, nullptr);
-            *text = box->text();
-            box->button(button)->click();
-        });
-    };
+    const auto answer = testing::AnswerNextMessageBox;
     QString asked;
     answer(QMessageBox::No, &asked);
     window->BitBtn1Click();
@@ -248,7 +241,7 @@ TEST_P(WindowStartUp, AppliesProfileToCaptionSpeedHandlerAndTexts) {
     const ProfileCase& c = GetParam();
     auto window = MakeWindow(c.profile);
     EXPECT_EQ(window->windowTitle(), QString::fromLatin1(c.caption));
-    EXPECT_EQ(window->comm2().ComPortSpeed, c.baud);
+    EXPECT_EQ(link::BitRate(window->comm2().ComPortSpeed()), c.baud);
     EXPECT_EQ(window->panelState().digitCaptions[0], c.firstDigit);
     EXPECT_EQ(window->Setmax->text(), c.texts[0]);
     EXPECT_EQ(window->SetMin->text(), c.texts[1]);

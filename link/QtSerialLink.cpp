@@ -1,0 +1,136 @@
+#include "link/QtSerialLink.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+#include <poll.h>
+
+namespace meterdesk::link {
+
+namespace {
+
+OpenFailure FailureOf(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::NotFound;
+    case QSerialPort::PermissionError:
+        return OpenFailure::PermissionDenied;
+    case QSerialPort::OpenError:
+        return OpenFailure::Busy;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+class QtSerialPort final : public SerialPort {
+public:
+    OpenResult Open(const std::string& devicePath) override {
+        if (devicePath.empty()) {
+            return {OpenFailure::NotFound, "no serial port of that number on this computer"};
+        }
+        port_.setPortName(QString::fromLocal8Bit(devicePath.c_str()));
+        if (!port_.open(QIODevice::ReadWrite)) {
+            return {FailureOf(port_.error()), port_.errorString().toLocal8Bit().toStdString()};
+        }
+        return {};
+    }
+
+    void Close() override { port_.close(); }
+
+    void SetLineControl(const LineControl& line) override {
+        port_.setBaudRate(line.BaudRate);
+        port_.setDataBits(static_cast<QSerialPort::DataBits>(line.ByteSize));
+        static constexpr QSerialPort::Parity kParity[] = {
+            QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+            QSerialPort::MarkParity, QSerialPort::SpaceParity};
+        port_.setParity(kParity[line.Parity < 5 ? line.Parity : 0]);
+        static constexpr QSerialPort::StopBits kStopBits[] = {
+            QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
+        port_.setStopBits(kStopBits[line.StopBits < 3 ? line.StopBits : 0]);
+        port_.setFlowControl(line.fOutxCtsFlow ? QSerialPort::HardwareControl
+                             : line.fOutX      ? QSerialPort::SoftwareControl
+                                               : QSerialPort::NoFlowControl);
+        // Both fail harmlessly on a pseudo-terminal, which has no modem lines.
+        port_.setDataTerminalReady(line.fDtrControl == DtrControl::Enable);
+        if (line.fRtsControl == RtsControl::Disable) {
+            port_.setRequestToSend(false);
+        }
+        port_.clearError();
+    }
+
+    void Purge(bool input, bool output) override {
+        QSerialPort::Directions directions;
+        if (input) {
+            directions |= QSerialPort::Input;
+        }
+        if (output) {
+            directions |= QSerialPort::Output;
+        }
+        port_.clear(directions);
+    }
+
+    void SetQueueSizes(std::uint16_t, std::uint16_t) override {
+        // The system's queues are its own; Qt buffers what arrives between
+        // polls without limit, and each poll takes at most a buffer's worth.
+    }
+
+    ReadResult ReadQueued(std::uint8_t* buffer, std::size_t capacity) override {
+        port_.waitForReadyRead(0);
+        const qint64 count =
+            port_.read(reinterpret_cast<char*>(buffer), static_cast<qint64>(capacity));
+        ReadResult result;
+        result.count = count > 0 ? static_cast<std::size_t>(count) : 0;
+        result.portGone =
+            result.count == 0 && (port_.error() == QSerialPort::ResourceError || DeviceHungUp());
+        return result;
+    }
+
+private:
+    // Qt does not report a hang-up while nothing is to be read: a pulled USB
+    // adapter (or a closed pseudo-terminal) only shows as POLLHUP.
+    bool DeviceHungUp() {
+        pollfd watch{static_cast<int>(port_.handle()), POLLIN, 0};
+        return ::poll(&watch, 1, 0) > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+
+    QSerialPort port_;
+};
+
+class QtPollTimer final : public PollTimer {
+public:
+    void Start(std::uint16_t periodMs, std::function<void()> tick) override {
+        timer_.disconnect();
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, std::move(tick));
+        timer_.start(periodMs);
+    }
+    void Stop() override { timer_.stop(); }
+    bool Active() const override { return timer_.isActive(); }
+
+private:
+    QTimer timer_;
+};
+
+} // namespace
+
+std::unique_ptr<SerialPort> MakeQtSerialPort() {
+    return std::make_unique<QtSerialPort>();
+}
+
+std::unique_ptr<PollTimer> MakeQtPollTimer() {
+    return std::make_unique<QtPollTimer>();
+}
+
+std::vector<std::string> ListSystemSerialPorts() {
+    std::vector<std::string> paths;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        paths.push_back(info.systemLocation().toLocal8Bit().toStdString());
+    }
+    return paths;
+}
+
+SerialPlatform MakeQtSerialPlatform(std::shared_ptr<PortDirectory> directory) {
+    return {MakeQtSerialPort, MakeQtPollTimer, std::move(directory)};
+}
+
+} // namespace meterdesk::link

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "link/SerialPort.h"
+
+#include <string>
+
+namespace meterdesk::link {
+
+// What the user is told when a port does not open: the port, its device,
+// the system's reason and, where there is one, what to do about it.
+std::string DescribeOpenFailure(const std::string& portName, const std::string& devicePath,
+                                const OpenResult& result);
+
+// What the user is told when an open port's device disappears.
+std::string DescribeVanishedPort(const std::string& portName, const std::string& devicePath);
+
+} // namespace meterdesk::link
