@@ -106,7 +106,16 @@ void TFCOMM::BindDecoding() {
         CONokN->hide();
     };
     handOffs.TraceFrame = [this](const std::string& frameText) { TraceFrame(frameText); };
-    handOffs.PanelChanged = [this] { Panel1->Draw(panelState_); };
+    // One poll can carry a dozen frames; the replica and the trace are
+    // brought up to date once per pass of the event loop, not per frame.
+    viewRefresh_ = new QTimer(this);
+    viewRefresh_->setSingleShot(true);
+    viewRefresh_->setInterval(0);
+    connect(viewRefresh_, &QTimer::timeout, this, [this] { RefreshViews(); });
+    handOffs.PanelChanged = [this] {
+        panelDirty_ = true;
+        viewRefresh_->start();
+    };
     handOffs.BarGraphAt = [this](std::int32_t position) { PBar2->setValue(position); };
     assembler_.sink.HistoryLine = [this](const std::string& line) {
         if (static_cast<std::size_t>(HistoryListBox->count()) >= decode::kHistoryLineLimit) {
@@ -121,7 +130,30 @@ void TFCOMM::BindDecoding() {
 }
 
 void TFCOMM::TraceFrame(const std::string& frameText) {
-    Memo1->appendPlainText(QString::fromLatin1(frameText.c_str()));
+    // The box keeps the last thousand lines, so older pending ones can go.
+    if (pendingTrace_.size() >= kTraceLines) {
+        pendingTrace_.pop_front();
+    }
+    pendingTrace_.push_back(frameText);
+    viewRefresh_->start();
+}
+
+void TFCOMM::RefreshViews() {
+    if (panelDirty_) {
+        panelDirty_ = false;
+        Panel1->Draw(panelState_);
+    }
+    if (!pendingTrace_.empty()) {
+        QString lines;
+        for (const std::string& line : pendingTrace_) {
+            if (!lines.isEmpty()) {
+                lines += QLatin1Char('\n');
+            }
+            lines += QString::fromLatin1(line.c_str());
+        }
+        pendingTrace_.clear();
+        Memo1->appendPlainText(lines);
+    }
 }
 
 namespace {

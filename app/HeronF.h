@@ -11,6 +11,7 @@
 
 #include <QMainWindow>
 
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -63,6 +64,7 @@ public:
     MeasurementState& state() { return state_; }
     decode::PanelState& panelState() { return panelState_; }
     link::TCommPortDriver& comm2() { return COMM2; }
+    decode::DisplayDecoder& decoder() { return decoder_; }
     StartUpHooks& startUpHooks() { return hooks_; }
 
     // Handlers of the window's own controls.
@@ -145,6 +147,7 @@ private:
     void BindDecoding();
     void FitScrollRange();
     void TraceFrame(const std::string& frameText);
+    void RefreshViews();
     void RunFormCreate();
     void ChoosePort(link::TComPortNumber port);
     void EnterSerialState(bool connected);
@@ -161,6 +164,10 @@ private:
     link::TCommPortDriver COMM2;
     link::TCommPortDriver CommPortDriver1;
     StartUpHooks hooks_;
+    static constexpr std::size_t kTraceLines = 1000;
+    QTimer* viewRefresh_ = nullptr;
+    bool panelDirty_ = false;
+    std::deque<std::string> pendingTrace_;
 
 public:
     // Controls, named as the handlers and the other parts know them.

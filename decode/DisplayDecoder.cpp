@@ -150,6 +150,7 @@ bool DisplayDecoder::LcdDisplayHeron() {
         ++skippedFrames_;
         return false;
     }
+    ++decodedFrames_;
     const char function = frame[6];
     const int range = IsDecimal(frame[1]) ? DecimalValue(frame[1]) : -1;
     const app::ModelProfile& profile = profile_;

@@ -25,7 +25,8 @@ public:
     // hand-off runs, and false is returned.
     bool LcdDisplayHeron();
 
-    // Frames skipped since start, for diagnostics.
+    // Frames decoded and skipped since start, for diagnostics.
+    std::uint64_t DecodedFrames() const { return decodedFrames_; }
     std::uint64_t SkippedFrames() const { return skippedFrames_; }
 
     DecodeHandOffs handOffs;
@@ -37,6 +38,7 @@ private:
     PanelState& panel_;
     const app::ModelProfile& profile_;
     app::LocaleSource& locale_;
+    std::uint64_t decodedFrames_ = 0;
     std::uint64_t skippedFrames_ = 0;
 };
 

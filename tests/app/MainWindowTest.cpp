@@ -307,6 +307,7 @@ TEST(MainWindow, DecodedFramesAreTracedAndTheTraceIsBounded) {
     }
     auto& comm2 = window->comm2();
     comm2.OnReceiveData(comm2, line.data(), static_cast<std::int32_t>(line.size()));
+    QApplication::processEvents();
     EXPECT_EQ(window->Memo1->document()->blockCount(), 1000);
     EXPECT_EQ(window->Memo1->document()->lastBlock().text(), QStringLiteral("A11234B00AD"));
     EXPECT_EQ(window->PBar2->value(), 12);

@@ -1,0 +1,85 @@
+// The window at the meter's full line rate: opens the given serial device as
+// COM1, connects, and for the given time counts the frames decoded, the
+// frames lost (the line-rate scenario numbers its readings one by one), and
+// the CPU the whole program used. Run through bench/line_rate.sh.
+#include "app/Controls.h"
+#include "app/HeronF.h"
+#include "link/PortNames.h"
+#include "link/QtSerialLink.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QToolButton>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace meterdesk;
+    QApplication application(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: line_rate_bench DEVICE SECONDS\n");
+        return 2;
+    }
+    const std::string device = argv[1];
+    const int seconds = std::atoi(argv[2]);
+
+    auto ports =
+        std::make_shared<link::ListedPortDirectory>([] { return std::vector<std::string>{}; });
+    ports->Override("COM1", device);
+    app::InstallFontSubstitutes();
+    app::TFCOMM window(app::MakeSystemLocale(), app::kBuildProfile,
+                       link::MakeQtSerialPlatform(ports));
+    window.ShowCentred();
+
+    // The line-rate meter counts -4000 .. 3999 and around again.
+    long long lost = 0;
+    long long previous = 1'000'000;
+    decode::DisplayDecoder& decoder = window.decoder();
+    decoder.handOffs.ReadingReady = [&] {
+        const auto number = static_cast<long long>(window.state().ReadingNumber);
+        if (previous != 1'000'000) {
+            const long long expected = previous == 3999 ? -4000 : previous + 1;
+            lost += (number - expected + 8000) % 8000;
+        }
+        previous = number;
+    };
+
+    window.COMCon->click();
+    if (!window.comm2().IsOpen()) {
+        std::fprintf(stderr, "line_rate_bench: cannot open %s\n", device.c_str());
+        return 1;
+    }
+    const std::uint64_t decodedBefore = decoder.DecodedFrames();
+    const double cpuBefore = CpuSeconds();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    QTimer::singleShot(seconds * 1000, &application, [] { QApplication::quit(); });
+    QApplication::exec();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+    const double cpu = CpuSeconds() - cpuBefore;
+    const std::uint64_t decoded = decoder.DecodedFrames() - decodedBefore;
+    std::printf("frames decoded: %llu in %.1f s (%.1f frames/s)\n",
+                static_cast<unsigned long long>(decoded), wall,
+                static_cast<double>(decoded) / wall);
+    std::printf("frames lost: %lld\n", lost);
+    std::printf("skipped frames: %llu\n", static_cast<unsigned long long>(decoder.SkippedFrames()));
+    std::printf("cpu: %.2f %% of one core\n", 100.0 * cpu / wall);
+    return lost == 0 ? 0 : 1;
+}
