@@ -2,6 +2,8 @@
 
 #include "app/Controls.h"
 #include "app/HandlerGuard.h"
+#include "chart/QtChartSurface.h"
+#include "chart/ScaleImage.h"
 #include "decode/LcdPanel.h"
 #include "link/PortNames.h"
 #include "link/QtSerialLink.h"
@@ -70,6 +72,7 @@ TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile,
     BuildTimers();
     FitScrollRange();
     BindDecoding();
+    BindChart();
     BindHandlers();
     ChoosePort(link::TComPortNumber::pnCOM1);
     RunFormCreate();

@@ -4,12 +4,15 @@
 #include "app/MeasurementState.h"
 #include "app/ModelProfile.h"
 #include "app/StartUp.h"
+#include "chart/BarScale.h"
+#include "chart/ChartControl.h"
 #include "decode/DisplayDecoder.h"
 #include "decode/FrameAssembler.h"
 #include "decode/PanelState.h"
 #include "link/CommPortDriver.h"
 
 #include <QMainWindow>
+#include <QRect>
 
 #include <deque>
 #include <memory>
@@ -35,6 +38,10 @@ class QToolButton;
 namespace meterdesk::decode {
 class LcdPanel;
 }
+namespace meterdesk::chart {
+class QtChartSurface;
+class ScaleImage;
+} // namespace meterdesk::chart
 
 namespace meterdesk::app {
 
@@ -72,6 +79,34 @@ public:
     void BtExit1Click();
     void FormResize() {}
 
+    // The chart pager and its toolbar, the bar scale, the limits and judge.
+    void BtFillClick();
+    void BtFirstClick();
+    void BTPreviousClick();
+    void BtNextClick();
+    void BTlastClick();
+    void MaxrecordChange();
+    void Timer2Timer();
+    void TbFdClick();
+    void ChtshowMouseWheel() {} // the wheel is swallowed where it is bound
+    void KDsetup();
+    void KDrun(std::int32_t position);
+    void KdFdClick();
+    void KDResize();
+    void SetmaxExit();
+    void SetMinExit();
+    void SetmaxKeyPress(char& Key);
+    void T1HIChange();
+    void T1LOChange();
+    void T1HIKeyPress(char& Key);
+    void Timer4Timer();
+    void Timer5Timer();
+    void RecordSITimeKeyPress(char& Key);
+    // Shows a recorded reading in T1VALUE and judges it Pass or Fail.
+    void JudgeStep();
+    chart::TChartControl* chartControl() { return ChartControl.get(); }
+    chart::QtChartSurface* chartSurface() { return chartSurface_; }
+
     // The serial link: port choice, connect and disconnect, the link watch.
     void COM11Click();
     void COM21Click();
@@ -90,7 +125,6 @@ public:
     void ClearBtnClick() {}
     void InfoBtnClick() {}
     void RecordSITimeChange() {}
-    void RecordSITimeKeyPress(char& /*Key*/) {}
     void RecordNewClick() {}
     void TrecordTimer() {}
     void N10001Click() {}
@@ -104,25 +138,6 @@ public:
     void BtPrintClick() {}
     void PrintClick() {}
     void BtSaveClick() {}
-    void SetmaxExit() {}
-    void SetMinExit() {}
-    void SetmaxKeyPress(char& /*Key*/) {}
-    void T1HIChange() {}
-    void T1LOChange() {}
-    void T1HIKeyPress(char& /*Key*/) {}
-    void Timer4Timer() {}
-    void Timer5Timer() {}
-    void KdFdClick() {}
-    void KDResize() {}
-    void TbFdClick() {}
-    void BtFillClick() {}
-    void BtFirstClick() {}
-    void BTPreviousClick() {}
-    void BtNextClick() {}
-    void BTlastClick() {}
-    void MaxrecordChange() {}
-    void Timer2Timer() {}
-    void ChtshowMouseWheel() {}
 
 private:
     // StartUpWindow
@@ -150,6 +165,9 @@ private:
     void RefreshViews();
     void RunFormCreate();
     void ChoosePort(link::TComPortNumber port);
+    void BindChart();
+    void ShowPage(std::int32_t page);
+    void SetAlarm(QLineEdit* box, float& limit);
     void EnterSerialState(bool connected);
     void SerialPortVanished();
 
@@ -164,6 +182,12 @@ private:
     link::TCommPortDriver COMM2;
     link::TCommPortDriver CommPortDriver1;
     StartUpHooks hooks_;
+    chart::QtChartSurface* chartSurface_ = nullptr; // owned by the chart
+    std::unique_ptr<chart::TChartControl> ChartControl;
+    chart::BarScale barScale_;
+    std::unique_ptr<chart::ScaleImage> scaleCanvas_;
+    QRect ChartRestoreBounds;
+    QRect ScaleRestoreBounds;
     static constexpr std::size_t kTraceLines = 1000;
     QTimer* viewRefresh_ = nullptr;
     bool panelDirty_ = false;

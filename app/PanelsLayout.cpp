@@ -2,6 +2,7 @@
 // with its toolbar, as the window lays them out.
 #include "app/Controls.h"
 #include "app/HeronF.h"
+#include "chart/QtChartSurface.h"
 
 #include <QChart>
 #include <QChartView>
@@ -133,14 +134,11 @@ void TFCOMM::BuildLimitsPanel(QWidget* parent) {
 }
 
 void TFCOMM::BuildChart(QWidget* parent) {
-    auto* chart = new QChart();
-    chart->setBackgroundBrush(Qt::white);
-    chart->setPlotAreaBackgroundBrush(Qt::white);
-    chart->setPlotAreaBackgroundVisible(true);
-    chart->legend()->hide();
-    chart->setTitle(QStringLiteral("  "));
-    chart->setMargins(QMargins(3, 0, 0, 2));
-    Chtshow = Place(new QChartView(chart, parent), "Chtshow", 288, 171, 329, 233);
+    auto* trend = new QChart();
+    trend->setTitle(QStringLiteral("  "));
+    trend->setMargins(QMargins(3, 0, 0, 2));
+    chartSurface_ = new chart::QtChartSurface(trend);
+    Chtshow = Place(new QChartView(trend, parent), "Chtshow", 288, 171, 329, 233);
     Chtshow->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Chtshow->setRenderHint(QPainter::Antialiasing);
 

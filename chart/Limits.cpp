@@ -1,0 +1,49 @@
+#include "chart/Limits.h"
+
+#include "app/NumberText.h"
+
+namespace meterdesk::chart {
+
+AlarmText ParseAlarmText(std::string_view text) {
+    if (text.empty() || text == "-" || text == "+") {
+        return {0.0F, {}};
+    }
+    if (const auto value = app::TextToInt(text)) {
+        return {static_cast<float>(*value), {}};
+    }
+    return {std::nullopt, "'" + std::string(text) + "' is not a valid integer value"};
+}
+
+bool AlarmKeyPasses(char key) {
+    return (key >= '0' && key <= '9') || key == '\b' || key == '+' || key == '-';
+}
+
+bool JudgeKeyPasses(char key, std::string_view decimalSeparator) {
+    return AlarmKeyPasses(key) || (!decimalSeparator.empty() && key == decimalSeparator.front());
+}
+
+bool DigitKeyPasses(char key) {
+    return (key >= '0' && key <= '9') || key == '\b';
+}
+
+Verdict JudgeReading(std::string_view readingValue, std::string_view highText,
+                     std::string_view lowText, const app::NumberFormat& format) {
+    const auto value = app::TextToFloat(readingValue, format);
+    if (!value) {
+        return Verdict::Fail;
+    }
+    const double high = app::TextToFloat(highText, format).value_or(6000.0);
+    const double low = app::TextToFloat(lowText, format).value_or(-6000.0);
+    return *value > high || *value < low ? Verdict::Fail : Verdict::Pass;
+}
+
+std::optional<std::int32_t> PageSizeFromText(std::string_view text) {
+    const auto size = app::TextToInt(text);
+    // A page of no or negative width has no place on the axis.
+    if (!size || *size <= 0) {
+        return std::nullopt;
+    }
+    return size;
+}
+
+} // namespace meterdesk::chart

@@ -1,0 +1,122 @@
+#include "chart/QtChartSurface.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QLineSeries>
+#include <QPen>
+#include <QTimer>
+#include <QValueAxis>
+
+namespace meterdesk::chart {
+
+QtChartSurface::QtChartSurface(QChart* chart)
+    : QObject(chart), chart_(chart), areaUpper_(new QLineSeries(chart)),
+      area_(new QAreaSeries(areaUpper_)), line_(new QLineSeries(chart)),
+      bottomAxis_(new QValueAxis(chart)), valueAxis_(new QValueAxis(chart)),
+      refresh_(new QTimer(this)) {
+    chart_->setBackgroundBrush(Qt::white);
+    chart_->setPlotAreaBackgroundBrush(Qt::white);
+    chart_->setPlotAreaBackgroundVisible(true);
+    chart_->legend()->hide();
+    chart_->setAnimationOptions(QChart::NoAnimation);
+
+    area_->setObjectName(QStringLiteral("Series2"));
+    area_->setBrush(QColor(255, 255, 128));
+    area_->setPen(QPen(QColor(0, 128, 255), 1));
+    area_->setPointsVisible(false);
+    line_->setObjectName(QStringLiteral("Series1"));
+    line_->setPen(QPen(QColor(128, 255, 0), 1));
+    line_->setPointsVisible(false);
+    chart_->addSeries(area_);
+    chart_->addSeries(line_);
+
+    bottomAxis_->setRange(bottomMin_, bottomMax_);
+    bottomAxis_->setLabelFormat(QStringLiteral("%.0f"));
+    valueAxis_->setRange(valueMin_, valueMax_);
+    valueAxis_->setMinorTickCount(4);
+    valueAxis_->setLabelFormat(QStringLiteral("%g"));
+    QPen axisLine(QColor(0, 64, 128), 1, Qt::DashLine);
+    valueAxis_->setLinePen(axisLine);
+    chart_->addAxis(bottomAxis_, Qt::AlignBottom);
+    chart_->addAxis(valueAxis_, Qt::AlignLeft);
+    for (QAbstractSeries* series :
+         {static_cast<QAbstractSeries*>(area_), static_cast<QAbstractSeries*>(line_)}) {
+        series->attachAxis(bottomAxis_);
+        series->attachAxis(valueAxis_);
+    }
+
+    refresh_->setSingleShot(true);
+    refresh_->setInterval(0);
+    connect(refresh_, &QTimer::timeout, this, [this] { RefreshNow(); });
+}
+
+void QtChartSurface::ScheduleRefresh() {
+    refresh_->start();
+}
+
+void QtChartSurface::AppendValue(double value) {
+    store_.Append(static_cast<float>(value));
+    // Only a point inside the window changes what is drawn.
+    if (static_cast<double>(store_.Size() - 1) <= bottomMax_ + 1) {
+        ScheduleRefresh();
+    }
+}
+
+void QtChartSurface::ClearValues() {
+    store_.Clear();
+    ScheduleRefresh();
+}
+
+void QtChartSurface::ShowArea(bool shown) {
+    area_->setVisible(shown);
+}
+
+void QtChartSurface::SetBottomMin(double minimum) {
+    bottomMin_ = minimum;
+    bottomAxis_->setMin(minimum);
+    ScheduleRefresh();
+}
+
+void QtChartSurface::SetBottomMax(double maximum) {
+    bottomMax_ = maximum;
+    bottomAxis_->setMax(maximum);
+    ScheduleRefresh();
+}
+
+void QtChartSurface::SetValueMin(double minimum) {
+    if (minimum > valueMax_) {
+        return; // a minimum above the maximum is refused
+    }
+    valueMin_ = minimum;
+    valueAxis_->setMin(minimum);
+}
+
+void QtChartSurface::SetValueMax(double maximum) {
+    if (maximum < valueMin_) {
+        return; // a maximum below the minimum is refused
+    }
+    valueMax_ = maximum;
+    valueAxis_->setMax(maximum);
+}
+
+void QtChartSurface::Repaint() {
+    ScheduleRefresh();
+}
+
+void QtChartSurface::RefreshNow() {
+    refresh_->stop();
+    // Before the chart is laid out its plot area has no width yet.
+    constexpr int kColumnsBeforeLayout = 300;
+    const int laidOut = static_cast<int>(chart_->plotArea().width());
+    const int columns = laidOut > 1 ? laidOut : kColumnsBeforeLayout;
+    const std::vector<PlotPoint> page = DecimatedWindow(store_, bottomMin_, bottomMax_, columns);
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(page.size()));
+    for (const PlotPoint& p : page) {
+        points.append(QPointF(p.x, p.y));
+    }
+    areaUpper_->replace(points);
+    line_->replace(points);
+}
+
+} // namespace meterdesk::chart

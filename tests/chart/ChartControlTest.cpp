@@ -1,0 +1,162 @@
+// Scope: the trend chart pager over a recording chart: page counts with the
+// origin point, following and browsing, page size, reset, fill, the value
+// axis; and the point store with its thinning.
+#include "chart/ChartControl.h"
+
+#include "chart/PointStore.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace meterdesk::chart {
+namespace {
+
+struct RecordingChart final : ChartSurface {
+    void AppendValue(double value) override { values.push_back(value); }
+    void ClearValues() override { values.clear(); }
+    std::size_t ValueCount() const override { return values.size(); }
+    void ShowArea(bool shown) override { areaShown = shown; }
+    void SetBottomMin(double minimum) override { bottomMin = minimum; }
+    void SetBottomMax(double maximum) override { bottomMax = maximum; }
+    double BottomMin() const override { return bottomMin; }
+    double BottomMax() const override { return bottomMax; }
+    void SetValueMin(double minimum) override {
+        valueCalls.push_back("min " + std::to_string(int(minimum)));
+    }
+    void SetValueMax(double maximum) override {
+        valueCalls.push_back("max " + std::to_string(int(maximum)));
+    }
+    void Repaint() override { ++repaints; }
+
+    std::vector<double> values;
+    bool areaShown = false;
+    double bottomMin = 0;
+    double bottomMax = 100;
+    std::vector<std::string> valueCalls;
+    int repaints = 0;
+};
+
+struct Pager : ::testing::Test {
+    RecordingChart chart;
+    TChartControl pager{chart, 100};
+
+    std::int32_t Add(int readings) {
+        std::int32_t page = 0;
+        for (int i = 0; i < readings; ++i) {
+            page = pager.AddPoint(i);
+        }
+        return page;
+    }
+    std::pair<double, double> Window() const { return {chart.bottomMin, chart.bottomMax}; }
+};
+
+TEST_F(Pager, CreationShowsPageOneWithTheOriginPoint) {
+    EXPECT_EQ(chart.values, std::vector<double>{0});
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_TRUE(chart.areaShown);
+    EXPECT_EQ(pager.PageCount, 1);
+}
+
+TEST_F(Pager, OriginPointCountsTowardsThePages) {
+    EXPECT_EQ(Add(99), 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_EQ(Add(1), 2); // the 100th reading: 101 points, two pages
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_EQ(Add(1), 2); // the 101st moves the window on
+    EXPECT_EQ(Window(), std::make_pair(101.0, 200.0));
+}
+
+TEST_F(Pager, BrowsingHoldsTheWindowUntilTheLastPage) {
+    Add(250);
+    ASSERT_EQ(pager.CurrentPage, 3);
+    EXPECT_EQ(pager.PriorPage(), 2);
+    EXPECT_EQ(Window(), std::make_pair(101.0, 200.0));
+    EXPECT_EQ(Add(100), 2); // new points leave the browsed page in view
+    EXPECT_EQ(Window(), std::make_pair(101.0, 200.0));
+    EXPECT_EQ(pager.PageCount, 4);
+    EXPECT_EQ(pager.NextPage(), 3);
+    EXPECT_TRUE(pager.Browsing);
+    EXPECT_EQ(pager.NextPage(), 4);
+    EXPECT_FALSE(pager.Browsing);
+    EXPECT_EQ(Window(), std::make_pair(301.0, 400.0));
+    EXPECT_EQ(pager.FirstPage(), 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_EQ(pager.LastPage(), 4);
+    EXPECT_FALSE(pager.Browsing);
+    EXPECT_EQ(Window(), std::make_pair(301.0, 400.0));
+}
+
+TEST_F(Pager, PagingAtTheEndsChangesNothing) {
+    EXPECT_EQ(pager.FirstPage(), 1);
+    EXPECT_EQ(pager.PriorPage(), 1);
+    EXPECT_EQ(pager.NextPage(), 1);
+    EXPECT_EQ(pager.LastPage(), 1);
+    Add(150);
+    EXPECT_EQ(pager.NextPage(), 2);
+    EXPECT_EQ(pager.LastPage(), 2);
+    pager.FirstPage();
+    EXPECT_EQ(pager.FirstPage(), 1);
+    EXPECT_EQ(pager.PriorPage(), 1);
+    EXPECT_FALSE(pager.Browsing && pager.CurrentPage != 1);
+}
+
+TEST_F(Pager, NewPageSizeJumpsToTheLastPage) {
+    Add(120);
+    pager.PriorPage();
+    pager.SetPageSize(50);
+    EXPECT_EQ(pager.PageCount, 3); // 121 points
+    EXPECT_EQ(pager.CurrentPage, 3);
+    EXPECT_FALSE(pager.Browsing);
+    EXPECT_EQ(Window(), std::make_pair(101.0, 150.0));
+}
+
+TEST_F(Pager, ResetLeavesOnlyTheOriginOnPageOne) {
+    Add(350);
+    EXPECT_EQ(pager.Reset(), 1);
+    EXPECT_EQ(chart.values, std::vector<double>{0});
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_EQ(pager.NextPage(), 1);
+    EXPECT_EQ(pager.LastPage(), 1);
+}
+
+TEST_F(Pager, FillAndValueAxisTouchTheChartOnlyOnChange) {
+    pager.SetFill(false);
+    EXPECT_FALSE(chart.areaShown);
+    pager.SetFill(true);
+    EXPECT_TRUE(chart.areaShown);
+    pager.SetAxisMax(4000);
+    pager.SetAxisMin(-4000);
+    pager.SetAxisMin(-4000);
+    pager.SetAxisMax(4000);
+    pager.SetAxisMin(-60);
+    EXPECT_THAT(chart.valueCalls, ::testing::ElementsAre("max 4000", "min -4000", "min -60"));
+}
+
+TEST(PointStore, KeepsEveryValueInFourBytesAndThinsTheWindow) {
+    PointStore store;
+    for (int i = 0; i < 200000; ++i) {
+        store.Append(static_cast<float>(i % 1000));
+    }
+    EXPECT_EQ(store.Size(), 200000U);
+    EXPECT_EQ(store.At(123456), 456.0F);
+    EXPECT_LE(store.BytesReserved(), store.Size() * 4 + PointStore::kChunkValues * 4);
+
+    // Few points: all of them, plus one either side of the window.
+    const auto few = DecimatedWindow(store, 101, 200, 300);
+    EXPECT_EQ(few.size(), 102U);
+    EXPECT_EQ(few.front(), (PlotPoint{100, 100}));
+    // Many: at most about two a column, and the extremes survive.
+    const auto many = DecimatedWindow(store, 1, 199999, 300);
+    EXPECT_LE(many.size(), 602U);
+    EXPECT_NE(std::find_if(many.begin(), many.end(), [](const PlotPoint& p) { return p.y == 999; }),
+              many.end());
+    EXPECT_NE(std::find_if(many.begin(), many.end(), [](const PlotPoint& p) { return p.y == 0; }),
+              many.end());
+    store.Clear();
+    EXPECT_TRUE(DecimatedWindow(store, 1, 100, 300).empty());
+}
+
+} // namespace
+} // namespace meterdesk::chart

@@ -1,0 +1,134 @@
+// Scope: the chart, scale and limits as the window wires them: start-up
+// axis, page-size box, fill, enlarge and restore, the alarm boxes, the judge
+// limits' repair and the verdict's look.
+#include "chart/QtChartSurface.h"
+#include "tests/support/TestWindow.h"
+
+#include <QAreaSeries>
+#include <QChartView>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QToolButton>
+#include <QValueAxis>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace meterdesk::app {
+namespace {
+
+using testing::AnswerNextMessageBox;
+using testing::MakeTestWindow;
+
+struct ChartWindow : ::testing::Test {
+    std::unique_ptr<TFCOMM> window = MakeTestWindow();
+    chart::QtChartSurface& surface = *window->chartSurface();
+};
+
+TEST_F(ChartWindow, StartUpSetsTheValueAxisAndTheDecoderMovesIt) {
+    EXPECT_EQ(surface.ValueAxis()->min(), -4000);
+    EXPECT_EQ(surface.ValueAxis()->max(), 4000);
+    window->state().FrameText = "A11234B40AD";
+    window->decoder().LcdDisplayHeron();
+    EXPECT_EQ(surface.ValueAxis()->min(), -60);
+    EXPECT_EQ(surface.ValueAxis()->max(), 60);
+    EXPECT_EQ(window->MaxText->text(), QString());
+    EXPECT_EQ(window->MaxTextU->text(), QStringLiteral("V"));
+}
+
+TEST_F(ChartWindow, PageSizeBoxFallsBackTo100AndResizesPages) {
+    for (int i = 0; i < 120; ++i) {
+        window->chartControl()->AddPoint(i);
+    }
+    for (const char* bad : {"", "-5", "0"}) {
+        window->Maxrecord->setText(QString::fromLatin1(bad));
+        EXPECT_TRUE(window->Timer2->isActive());
+        window->Timer2Timer();
+        EXPECT_EQ(window->Maxrecord->text(), QStringLiteral("100")) << bad;
+        EXPECT_FALSE(window->Timer2->isActive());
+    }
+    window->Maxrecord->setText(QStringLiteral("50"));
+    window->Timer2Timer();
+    EXPECT_EQ(window->chartControl()->PageSize, 50);
+    EXPECT_EQ(window->chartControl()->CurrentPage, 3);
+    EXPECT_EQ(surface.BottomAxis()->min(), 101);
+    EXPECT_EQ(surface.BottomAxis()->max(), 150);
+    surface.RefreshNow();
+    EXPECT_EQ(surface.LineSeries()->count(), 21); // X 100..120
+}
+
+TEST_F(ChartWindow, FillHidesOnlyTheArea) {
+    window->BtFill->click();
+    EXPECT_FALSE(surface.AreaSeries()->isVisible());
+    EXPECT_TRUE(surface.LineSeries()->isVisible());
+    window->BtFill->click();
+    EXPECT_TRUE(surface.AreaSeries()->isVisible());
+}
+
+TEST_F(ChartWindow, EnlargeAndRestore) {
+    window->ShowCentred();
+    window->TbFdClick();
+    EXPECT_EQ(window->Chtshow->pos(), QPoint(2, 28));
+    EXPECT_TRUE(window->Panel4->isHidden());
+    EXPECT_TRUE(window->TbFd->isHidden());
+    EXPECT_FALSE(window->TbSx->isHidden());
+    window->TbFdClick();
+    EXPECT_EQ(window->Chtshow->geometry(), QRect(288, 171, 329, 233));
+    EXPECT_FALSE(window->Panel4->isHidden());
+    EXPECT_FALSE(window->TbFd->isHidden());
+}
+
+TEST_F(ChartWindow, PageButtonsShowThePageOnBt10) {
+    for (int i = 0; i < 250; ++i) {
+        window->chartControl()->AddPoint(i);
+    }
+    window->BtFirst->click();
+    EXPECT_EQ(window->Bt10->text(), QStringLiteral("1"));
+    window->BtNext->click();
+    EXPECT_EQ(window->Bt10->text(), QStringLiteral("2"));
+    window->BTlast->click();
+    EXPECT_EQ(window->Bt10->text(), QStringLiteral("3"));
+    window->BTPrevious->click();
+    EXPECT_EQ(window->Bt10->text(), QStringLiteral("2"));
+}
+
+TEST_F(ChartWindow, AlarmBoxesSetTheLimitsOrSayWhyNot) {
+    window->Setmax->setText(QStringLiteral("+50"));
+    EXPECT_EQ(window->state().AlarmHigh, 50.0F);
+    window->SetMin->setText(QStringLiteral("-"));
+    EXPECT_EQ(window->state().AlarmLow, 0.0F);
+    QString message;
+    AnswerNextMessageBox(QMessageBox::Ok, &message);
+    window->Setmax->setText(QStringLiteral("4-"));
+    EXPECT_EQ(message, QStringLiteral("'4-' is not a valid integer value"));
+    EXPECT_EQ(window->state().AlarmHigh, 50.0F);
+}
+
+TEST_F(ChartWindow, JudgeLimitsAreRepairedAfterTheirTimer) {
+    window->T1HI->setText(QString());
+    EXPECT_TRUE(window->Timer4->isActive());
+    window->Timer4Timer();
+    EXPECT_EQ(window->T1HI->text(), QStringLiteral("5999"));
+    window->T1LO->setText(QStringLiteral("-"));
+    window->Timer5Timer();
+    EXPECT_EQ(window->T1LO->text(), QStringLiteral("-5999"));
+    EXPECT_EQ(window->T1HI->text(), QStringLiteral("5999"));
+}
+
+TEST_F(ChartWindow, VerdictColoursTheJudgePanel) {
+    window->state().ReadingValue = "12.34";
+    window->JudgeStep();
+    EXPECT_EQ(window->judge->text(), QStringLiteral("Pass"));
+    EXPECT_EQ(window->T1VALUE->text(), QStringLiteral("12.34"));
+    EXPECT_EQ(window->judge->palette().color(QPalette::Window), QColor(0, 128, 0));
+    window->state().ReadingValue = "-0.L";
+    window->JudgeStep();
+    EXPECT_EQ(window->judge->text(), QStringLiteral("Fail"));
+    EXPECT_EQ(window->T1VALUE->palette().color(QPalette::Base), QColor(255, 0, 0));
+    EXPECT_THAT(window->Shape1->styleSheet().toStdString(), ::testing::HasSubstr("#ff0000"));
+}
+
+} // namespace
+} // namespace meterdesk::app
