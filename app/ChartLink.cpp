@@ -219,6 +219,10 @@ void TFCOMM::JudgeStep() {
     const chart::Verdict verdict =
         chart::JudgeReading(state_.ReadingValue, T1HI->text().toLocal8Bit().toStdString(),
                             T1LO->text().toLocal8Bit().toStdString(), state_.LocaleFormat);
+    if (shownVerdict_ == verdict) {
+        return; // the look is already right; restyling per reading is costly
+    }
+    shownVerdict_ = verdict;
     const bool pass = verdict == chart::Verdict::Pass;
     const QColor colour = pass ? QColor(0, 128, 0) : QColor(255, 0, 0);
     Colour(T1VALUE, QPalette::Base, colour);

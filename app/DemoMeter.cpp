@@ -1,8 +1,11 @@
 #include "app/DemoMeter.h"
 
+#include "link/LinuxHid.h"
+
 namespace meterdesk::app {
 
-DemoMeter::DemoMeter() {
+DemoMeter::DemoMeter() : bus_(std::make_shared<sim::SimulatedHidBus>(link::QtMainThreadPoster())) {
+    bus_->Plug(bridge_);
     clock_.start();
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { SendDueFrames(); });
     timer_.start(20);
@@ -16,6 +19,11 @@ void DemoMeter::SendDueFrames() {
         const std::vector<std::uint8_t> bytes = meter_.NextBytes();
         pty_.Write(bytes.data(), bytes.size());
     }
+}
+
+std::shared_ptr<link::HidPlatform>
+DemoMeter::HidPlatform(std::shared_ptr<link::HidPlatform> system) {
+    return sim::JoinHidPlatforms(std::move(system), bus_);
 }
 
 } // namespace meterdesk::app

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
@@ -33,9 +34,9 @@ link::SerialPlatform TFCOMM::DefaultSerialPlatform() {
 }
 
 TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile,
-               link::SerialPlatform serial)
+               link::SerialPlatform serial, std::shared_ptr<link::HidPlatform> hid)
     : profile_(profile), locale_(std::move(locale)), ports_(serial.directory), COMM2(serial),
-      CommPortDriver1(serial) {
+      CommPortDriver1(serial), HidCtl(std::move(hid)) {
     // As laid out: both on COM1, the serial link at 2400 baud until the
     // profile sets its speed.
     COMM2.SetComPort(link::TComPortNumber::pnCOM1);
@@ -73,12 +74,17 @@ TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile,
     FitScrollRange();
     BindDecoding();
     BindChart();
+    BindRecord();
     BindHandlers();
+    BindUsbLink();
     ChoosePort(link::TComPortNumber::pnCOM1);
     RunFormCreate();
 }
 
-TFCOMM::~TFCOMM() = default;
+TFCOMM::~TFCOMM() {
+    // The HID readers hand their reports to this window: they stop first.
+    usb_->StopReading();
+}
 
 void TFCOMM::FitScrollRange() {
     // The scroll range covers every shown control; the bars take their room
@@ -142,6 +148,11 @@ void TFCOMM::TraceFrame(const std::string& frameText) {
 }
 
 void TFCOMM::RefreshViews() {
+    if (gridFollowPending_ && !cds1.ViewsSuspended() && !cds1.Empty()) {
+        const int last = static_cast<int>(cds1.RowCount()) - 1;
+        DBGrid1->setCurrentIndex(DBGrid1->model()->index(last, 0));
+    }
+    gridFollowPending_ = false;
     if (panelDirty_) {
         panelDirty_ = false;
         Panel1->Draw(panelState_);

@@ -4,18 +4,23 @@
 #include "app/MeasurementState.h"
 #include "app/ModelProfile.h"
 #include "app/StartUp.h"
+#include "app/UsbConnection.h"
 #include "chart/BarScale.h"
 #include "chart/ChartControl.h"
+#include "chart/Limits.h"
 #include "decode/DisplayDecoder.h"
 #include "decode/FrameAssembler.h"
 #include "decode/PanelState.h"
 #include "link/CommPortDriver.h"
+#include "record/MeasurementTable.h"
+#include "record/Recorder.h"
 
 #include <QMainWindow>
 #include <QRect>
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -59,10 +64,13 @@ public:
 
     explicit TFCOMM(std::unique_ptr<LocaleSource> locale = MakeSystemLocale(),
                     ModelProfile profile = kBuildProfile,
-                    link::SerialPlatform serial = DefaultSerialPlatform());
+                    link::SerialPlatform serial = DefaultSerialPlatform(),
+                    std::shared_ptr<link::HidPlatform> hid = DefaultHidPlatform());
 
     // Serial ports through Qt Serial Port, COMn being the n-th port present.
     static link::SerialPlatform DefaultSerialPlatform();
+    // This computer's HID devices through hidraw and udev.
+    static std::shared_ptr<link::HidPlatform> DefaultHidPlatform();
     ~TFCOMM() override;
 
     // Shows the window centred on its screen.
@@ -73,11 +81,26 @@ public:
     link::TCommPortDriver& comm2() { return COMM2; }
     decode::DisplayDecoder& decoder() { return decoder_; }
     StartUpHooks& startUpHooks() { return hooks_; }
+    link::TJvHidDeviceController& hidCtl() { return HidCtl; }
+    UsbConnection& usb() { return *usb_; }
 
     // Handlers of the window's own controls.
     void BitBtn1Click();
     void BtExit1Click();
     void FormResize() {}
+
+    // The measurement log.
+    void INDataToTable();
+    void TrecordTimer();
+    void RecordSITimeChange();
+    void RecordNewClick();
+    void N10001Click();
+    void N50001Click();
+    void N100001Click();
+    void N500001Click();
+    void N1000001Click();
+    void limitessClick();
+    record::MeasurementTable& table() { return cds1; }
 
     // The chart pager and its toolbar, the bar scale, the limits and judge.
     void BtFillClick();
@@ -119,20 +142,24 @@ public:
 
     // Handlers bound now whose work arrives with the link, log, file and
     // chart parts.
-    void USBConClick() {}
-    void SetFeatureClick() {}
-    void ReadBtnClick() {}
-    void ClearBtnClick() {}
-    void InfoBtnClick() {}
-    void RecordSITimeChange() {}
-    void RecordNewClick() {}
-    void TrecordTimer() {}
-    void N10001Click() {}
-    void N50001Click() {}
-    void N100001Click() {}
-    void N500001Click() {}
-    void N1000001Click() {}
-    void limitessClick() {}
+    // The USB link: the HID controller's handlers, the bridge's report
+    // handlers and the buttons (app/UsbLink.cpp).
+    void HidCtlDeviceChange(link::TJvHidDeviceController& Sender);
+    bool HidCtlEnumerate(link::TJvHidDevice& HidDev, std::int32_t Idx);
+    void HidCtlArrival(link::TJvHidDevice& HidDev);
+    void HidCtlRemoval(link::TJvHidDevice& HidDev);
+    void HidCtlDeviceDataError(link::TJvHidDevice& HidDev, std::uint32_t Error);
+    std::string DeviceCaption(link::TJvHidDevice& HidDev);
+    void HidHeronRData(link::TJvHidDevice& HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
+                       std::uint16_t Size);
+    void HidPipitRData(link::TJvHidDevice& HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
+                       std::uint16_t Size);
+    void USBConClick();
+    void SetFeatureClick();
+    void ReadBtnClick();
+    void ClearBtnClick();
+    void InfoBtnClick();
+
     void OpenDataFilesClick() {}
     void saveasClick() {}
     void BtPrintClick() {}
@@ -166,10 +193,15 @@ private:
     void RunFormCreate();
     void ChoosePort(link::TComPortNumber port);
     void BindChart();
+    void BindRecord();
+    record::RecordSettings CurrentRecordSettings() const;
+    void PlotReading();
+    void ChooseRecordLimit(QAction* item, std::int32_t limit);
     void ShowPage(std::int32_t page);
     void SetAlarm(QLineEdit* box, float& limit);
     void EnterSerialState(bool connected);
     void SerialPortVanished();
+    void BindUsbLink();
 
     // Shared state and the decoding chain
     ModelProfile profile_;
@@ -182,16 +214,25 @@ private:
     link::TCommPortDriver COMM2;
     link::TCommPortDriver CommPortDriver1;
     StartUpHooks hooks_;
+    record::MeasurementTable cds1;
+    std::unique_ptr<record::Recorder> recorder_;
     chart::QtChartSurface* chartSurface_ = nullptr; // owned by the chart
     std::unique_ptr<chart::TChartControl> ChartControl;
     chart::BarScale barScale_;
     std::unique_ptr<chart::ScaleImage> scaleCanvas_;
+    std::optional<chart::Verdict> shownVerdict_;
+    bool gridFollowPending_ = false;
     QRect ChartRestoreBounds;
     QRect ScaleRestoreBounds;
     static constexpr std::size_t kTraceLines = 1000;
     QTimer* viewRefresh_ = nullptr;
     bool panelDirty_ = false;
     std::deque<std::string> pendingTrace_;
+    // The USB link. The controller is destroyed first, so the devices the
+    // list gives back afterwards are not rebuilt on the way out.
+    std::unique_ptr<UsbLinkView> usbView_;
+    std::unique_ptr<UsbConnection> usb_;
+    link::TJvHidDeviceController HidCtl;
 
 public:
     // Controls, named as the handlers and the other parts know them.

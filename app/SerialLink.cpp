@@ -100,7 +100,9 @@ void TFCOMM::ConTimerTimer() {
         ++state_.LinkIdleTicks;
         return;
     }
-    // The third tick without a decoded frame.
+    // The third tick without a decoded frame; a bridge that sends only
+    // empty reports has its link stopped.
+    usb_->WatchSilentMeter();
     CONok->hide();
     CONokN->show();
     state_.LinkIdleTicks = 0;

@@ -2,6 +2,7 @@
 #include "app/Controls.h"
 #include "app/DemoMeter.h"
 #include "app/HeronF.h"
+#include "link/LinuxHid.h"
 #include "link/PortNames.h"
 #include "link/QtSerialLink.h"
 
@@ -44,9 +45,15 @@ int main(int argc, char** argv) {
         ports->Override("COM1", demo->DevicePath());
     }
 
+    // The demo's virtual cable joins the real HID devices, after them.
+    std::shared_ptr<link::HidPlatform> hid = link::MakeLinuxHidPlatform();
+    if (demo) {
+        hid = demo->HidPlatform(hid);
+    }
+
     app::InstallFontSubstitutes();
     app::TFCOMM window(app::MakeSystemLocale(), app::kBuildProfile,
-                       link::MakeQtSerialPlatform(ports));
+                       link::MakeQtSerialPlatform(ports), hid);
     window.ShowCentred();
     return QApplication::exec();
 }

@@ -46,7 +46,7 @@ QtChartSurface::QtChartSurface(QChart* chart)
     }
 
     refresh_->setSingleShot(true);
-    refresh_->setInterval(0);
+    refresh_->setInterval(100);
     connect(refresh_, &QTimer::timeout, this, [this] { RefreshNow(); });
 }
 

@@ -15,8 +15,8 @@ namespace meterdesk::chart {
 
 // The trend chart on Qt Charts. Every point stays in a compact store; the
 // area series ("Series2") and the line series ("Series1") are handed only
-// the page in view, thinned to about two points per pixel column, once per
-// pass of the event loop however many changes came in between. Appending a
+// the page in view, thinned to about two points per pixel column, at most
+// ten times a second however many changes came in between. Appending a
 // point and repainting so cost the same at ten million points as at ten.
 class QtChartSurface final : public QObject, public ChartSurface {
 public:

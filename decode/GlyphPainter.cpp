@@ -15,6 +15,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace meterdesk::decode {
@@ -83,8 +86,17 @@ constexpr double kSpaceAdvance = 0.278;
 // Letter outlines are made at this pixel size and scaled down.
 constexpr int kReferencePixels = 100;
 
+// A run of letters: its text and where its reference-size outline goes.
+struct LetterRun {
+    QString text;
+    bool bold;
+    QTransform place;
+};
+
 struct Layout {
     std::vector<QPainterPath> pieces; // filled one by one: strokes may overlap
+    std::vector<bool> letterPiece;    // which pieces are the outlines of `letters`
+    std::vector<LetterRun> letters;
     double advance = 0;
 };
 
@@ -135,20 +147,48 @@ const QFont& LetterFont(bool bold) {
     return fonts[bold ? 1 : 0];
 }
 
-// Letters and digits as plain lettering, scaled so that capitals are
-// kCapHeight tall whichever font was found.
-void AddLetters(Layout& layout, std::string_view run, bool bold, double scale = 1,
-                double baseline = kBaseline) {
+// The outline of a run of letters at the reference size, with its advance
+// and the scale that makes its capitals kCapHeight tall. Shaping text is the
+// dear part of painting a label, and the same few captions and units are
+// painted over and over, so outlines are kept (the main thread paints).
+struct Lettering {
+    QPainterPath path;
+    double advance;
+    double unit;
+};
+
+const Lettering& LetteringOf(std::string_view run, bool bold) {
+    static std::map<std::pair<std::string, bool>, Lettering> cache;
+    constexpr std::size_t kMostKept = 512;
+    auto key = std::make_pair(std::string(run), bold);
+    if (const auto found = cache.find(key); found != cache.end()) {
+        return found->second;
+    }
+    if (cache.size() >= kMostKept) {
+        cache.clear();
+    }
     const QFont& font = LetterFont(bold);
     const QFontMetricsF metrics(font);
     const QString text = QString::fromLatin1(run.data(), static_cast<qsizetype>(run.size()));
     const double capHeight =
         metrics.capHeight() > 0 ? metrics.capHeight() : 0.716 * kReferencePixels;
-    const double unit = scale * kCapHeight / capHeight;
-    QPainterPath path;
-    path.addText(0, 0, font, text);
-    layout.pieces.push_back(QTransform(unit, 0, 0, unit, layout.advance, baseline).map(path));
-    layout.advance += metrics.horizontalAdvance(text) * unit;
+    Lettering lettering{QPainterPath(), metrics.horizontalAdvance(text), kCapHeight / capHeight};
+    lettering.path.addText(0, 0, font, text);
+    return cache.emplace(std::move(key), std::move(lettering)).first->second;
+}
+
+// Letters and digits as plain lettering, scaled so that capitals are
+// kCapHeight tall whichever font was found.
+void AddLetters(Layout& layout, std::string_view run, bool bold, double scale = 1,
+                double baseline = kBaseline) {
+    const Lettering& lettering = LetteringOf(run, bold);
+    const double unit = scale * lettering.unit;
+    const QTransform place(unit, 0, 0, unit, layout.advance, baseline);
+    layout.pieces.push_back(place.map(lettering.path));
+    layout.letterPiece.push_back(true);
+    layout.letters.push_back(
+        {QString::fromLatin1(run.data(), static_cast<qsizetype>(run.size())), bold, place});
+    layout.advance += lettering.advance * unit;
 }
 
 // One symbol glyph; returns its advance.
@@ -285,6 +325,7 @@ double AddSymbol(Layout& layout, Glyph glyph, bool bold) {
     const QTransform shift = QTransform::fromTranslate(layout.advance, 0);
     for (const QPainterPath& part : parts) {
         layout.pieces.push_back(shift.map(part));
+        layout.letterPiece.push_back(false);
     }
     return advance;
 }
@@ -376,8 +417,19 @@ void PaintSymbolText(QPainter& painter, const QRectF& box, std::string_view text
     const QTransform place(height * narrow, 0, 0, height, x, y);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    for (const QPainterPath& piece : layout.pieces) {
-        painter.fillPath(place.map(piece), style.ink);
+    for (std::size_t i = 0; i < layout.pieces.size(); ++i) {
+        if (!style.lettersAsText || !layout.letterPiece[i]) {
+            painter.fillPath(place.map(layout.pieces[i]), style.ink);
+        }
+    }
+    if (style.lettersAsText) {
+        painter.setPen(style.ink);
+        const QTransform outer = painter.worldTransform();
+        for (const LetterRun& run : layout.letters) {
+            painter.setFont(LetterFont(run.bold));
+            painter.setWorldTransform(run.place * place * outer);
+            painter.drawText(QPointF(0, 0), run.text);
+        }
     }
     painter.restore();
 }

@@ -37,6 +37,9 @@ struct SymbolTextStyle {
     bool bold = false;
     QColor ink = QColor(Qt::black);
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    // Lettering drawn as text rather than as outlines, so that a PDF of a
+    // printed report can be searched and copied; symbols stay shapes.
+    bool lettersAsText = false;
 };
 
 // Symbol font: paints `text` in `box`, symbol characters as their symbols

@@ -2,6 +2,8 @@
 
 #include "app/Controls.h"
 #include "app/HeronF.h"
+#include "link/LinuxHid.h"
+#include "sim/SimulatedHid.h"
 #include "tests/support/FakeSerial.h"
 
 #include <QAbstractButton>
@@ -15,13 +17,20 @@
 
 namespace meterdesk::testing {
 
-// The window over a fixed locale and the given serial platform.
+// A HID bus in memory whose notices and hand-overs go through Qt's event loop.
+inline std::shared_ptr<sim::SimulatedHidBus> MakeTestHidBus() {
+    return std::make_shared<sim::SimulatedHidBus>(link::QtMainThreadPoster());
+}
+
+// The window over a fixed locale, the given serial platform and the given
+// HID devices (none when no bus is given).
 inline std::unique_ptr<app::TFCOMM>
 MakeTestWindow(app::ModelProfile profile = app::kBuildProfile,
-               const FakeSerialPlatform& serial = FakeSerialPlatform()) {
+               const FakeSerialPlatform& serial = FakeSerialPlatform(),
+               std::shared_ptr<link::HidPlatform> hid = nullptr) {
     app::InstallFontSubstitutes();
     return std::make_unique<app::TFCOMM>(std::make_unique<app::FixedLocale>(), profile,
-                                         serial.Platform());
+                                         serial.Platform(), hid ? hid : MakeTestHidBus());
 }
 
 // Answers the next modal message box with `button`, keeping its text.

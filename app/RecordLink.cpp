@@ -1,0 +1,126 @@
+// The window around the measurement log: the table and its grid, recording
+// each decoded reading, the sampling interval, the new-log command and the
+// row-limit menu.
+#include "app/Controls.h"
+#include "app/HandlerGuard.h"
+#include "app/HeronF.h"
+#include "app/NumberText.h"
+#include "chart/QtChartSurface.h"
+#include "record/MeasurementModel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTimer>
+
+#include <array>
+#include <ctime>
+
+namespace meterdesk::app {
+
+namespace {
+
+std::string LocalTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+} // namespace
+
+void TFCOMM::BindRecord() {
+    hooks_.CreateTable = [this] {
+        auto* model = new record::MeasurementModel(cds1, DBGrid1);
+        QAbstractItemModel* placeholder = DBGrid1->model();
+        DBGrid1->setModel(model);
+        delete placeholder;
+        constexpr std::array<int, 6> kWidths{39, 53, 37, 43, 36, 36};
+        for (int column = 0; column < 6; ++column) {
+            DBGrid1->setColumnWidth(column, kWidths[static_cast<std::size_t>(column)]);
+        }
+        DBGrid1->setItemDelegateForColumn(4, new record::UnitDelegate(DBGrid1));
+    };
+    recorder_ = std::make_unique<record::Recorder>(
+        state_, cds1,
+        record::RecordHooks{LocalTimeText, [this] { PlotReading(); }, [this] { JudgeStep(); },
+                            [](const std::string& text) { ShowError(text); }});
+    decoder_.handOffs.ReadingReady = [this] { INDataToTable(); };
+}
+
+record::RecordSettings TFCOMM::CurrentRecordSettings() const {
+    return {RecordSI->isChecked(), RepeatSet->isChecked(),
+            RecordSITime->text().toLocal8Bit().toStdString()};
+}
+
+void TFCOMM::INDataToTable() {
+    if (recorder_->INDataToTable(CurrentRecordSettings())) {
+        // The grid's current row follows the new rows, once per pass of the
+        // event loop however many rows one poll brought.
+        gridFollowPending_ = true;
+        viewRefresh_->start();
+    }
+}
+
+void TFCOMM::PlotReading() {
+    // A value that is no number (overload) goes to the top of the value axis,
+    // or to the bottom when the display shows the minus sign.
+    const auto value = TextToFloat(state_.ReadingValue, state_.LocaleFormat);
+    const double plotted = value                                            ? *value
+                           : panelState_.Shown(decode::PanelElement::LcdFH) ? ChartControl->AxisMin
+                                                                            : ChartControl->AxisMax;
+    ShowPage(ChartControl->AddPoint(plotted));
+}
+
+void TFCOMM::TrecordTimer() {
+    recorder_->TrecordTimer(CurrentRecordSettings());
+}
+
+void TFCOMM::RecordSITimeChange() {
+    recorder_->RecordSITimeChange(RecordSITime->text().toLocal8Bit().toStdString());
+}
+
+void TFCOMM::RecordNewClick() {
+    QMessageBox question(QMessageBox::Information, QStringLiteral("Information"),
+                         QStringLiteral("Do you want to delete this record?"),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    if (question.exec() != QMessageBox::Yes) {
+        return;
+    }
+    recorder_->NewLog();
+    ShowPage(ChartControl->Reset());
+}
+
+void TFCOMM::ChooseRecordLimit(QAction* item, std::int32_t limit) {
+    for (QAction* other : {N10001, N50001, N100001, N500001, N1000001, limitess}) {
+        other->setChecked(other == item);
+    }
+    recorder_->SetRecordLimit(limit);
+}
+
+void TFCOMM::N10001Click() {
+    ChooseRecordLimit(N10001, 1000);
+}
+void TFCOMM::N50001Click() {
+    ChooseRecordLimit(N50001, 5000);
+}
+void TFCOMM::N100001Click() {
+    ChooseRecordLimit(N100001, 10000);
+}
+void TFCOMM::N500001Click() {
+    ChooseRecordLimit(N500001, 50000);
+}
+void TFCOMM::N1000001Click() {
+    ChooseRecordLimit(N1000001, 100000);
+}
+void TFCOMM::limitessClick() {
+    ChooseRecordLimit(limitess, record::kLimitless);
+}
+
+} // namespace meterdesk::app

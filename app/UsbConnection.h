@@ -1,0 +1,119 @@
+#pragma once
+
+#include "app/MeasurementState.h"
+#include "app/ModelProfile.h"
+#include "link/HidController.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace meterdesk::app {
+
+// What the USB link needs of the window: the device list with its
+// selection, the report history, the "USB Connect" and "Read" toggles, and
+// information boxes.
+class UsbLinkView {
+public:
+    virtual ~UsbLinkView() = default;
+    virtual void ClearDeviceLines() = 0;
+    virtual void AddDeviceLine(const std::string& text) = 0;
+    // The selected line, -1 for none.
+    virtual int SelectedDeviceLine() const = 0;
+    virtual void SelectDeviceLine(int line) = 0;
+    // Appends a line to the history and selects it.
+    virtual void AddHistoryLine(const std::string& text) = 0;
+    virtual void ClearHistory() = 0;
+    virtual bool UsbConDown() const = 0;
+    virtual void SetUsbConUp() = 0;
+    virtual bool ReadBtnDown() const = 0;
+    virtual void SetReadBtnUp() = 0;
+    // A modal information box with an OK button; returns once it is closed.
+    virtual void ShowInformation(const std::string& text) = 0;
+};
+
+// The report handlers of frame assembly that the link binds to the bridge.
+struct BridgeReportHandlers {
+    link::TJvHidDataEvent HidHeronRData;
+    link::TJvHidDataEvent HidPipitRData;
+};
+
+inline constexpr const char* kBridgeProduct = "USB to Serial";
+inline constexpr const char* kCableNotConnected =
+    "USB interface cable is not securely connected, please check and re-try.";
+inline constexpr const char* kMeterSilent =
+    "USB interface cable is securely connected, please check if the meter is ready.";
+// Reports without data in a row after which the watch calls the meter silent.
+inline constexpr std::int32_t kSilentReports = 1900;
+
+// The text a device is listed by: its product text or its numbers, and its
+// serial text when it has one.
+std::string DeviceCaption(link::TJvHidDevice& HidDev);
+
+// The 10-byte feature report that sets up the bridge's serial side for the
+// checked profile flags.
+std::array<std::uint8_t, 10> BridgeSetupReport(const ModelProfile& profile);
+
+// What the user is told when the bridge is there but may not be read.
+std::string DescribeBridgeWithoutAccess(const link::TJvHidDevice& device);
+
+// What the "Info" button shows for a device.
+std::string DescribeDevice(link::TJvHidDevice& device);
+
+// The window's USB link: keeps the device list (one lent device per line),
+// picks the bridge, sets it up, binds the profile's report handler, and
+// stops the link when the meter stays silent. Everything on the main thread.
+class UsbConnection {
+public:
+    UsbConnection(link::TJvHidDeviceController& controller, UsbLinkView& view,
+                  MeasurementState& state, const ModelProfile& profile,
+                  BridgeReportHandlers handlers);
+    ~UsbConnection();
+    UsbConnection(const UsbConnection&) = delete;
+    UsbConnection& operator=(const UsbConnection&) = delete;
+
+    // The controller's handlers.
+    void DeviceChange();
+    bool Enumerate(link::TJvHidDevice& HidDev, std::int32_t Idx);
+    void Arrival(link::TJvHidDevice& HidDev);
+    void Removal(link::TJvHidDevice& HidDev);
+    void DataError(link::TJvHidDevice& HidDev, std::uint32_t Error);
+
+    // The buttons' click actions.
+    void USBConClick();
+    void SetFeatureClick();
+    void ReadBtnClick();
+    void ClearBtnClick();
+    void InfoBtnClick();
+
+    // The link watch's third tick without a decoded frame.
+    void WatchSilentMeter();
+    // Stops every reader; the window calls it before it goes away.
+    void StopReading();
+
+    link::TJvHidDevice* CurrentDevice() const { return CurrentDevice_; }
+    // The device object of a line; none when lending it failed.
+    link::TJvHidDevice* LineDevice(int line) const;
+    int LineCount() const { return static_cast<int>(lines_.size()); }
+
+private:
+    struct Line {
+        std::string text;
+        std::unique_ptr<link::TJvHidDevice> device;
+    };
+    // Points CurrentDevice at the selected line's device; false when there
+    // is no line or none is selected.
+    bool TakeSelectedDevice();
+
+    link::TJvHidDeviceController& controller_;
+    UsbLinkView& view_;
+    MeasurementState& state_;
+    const ModelProfile& profile_;
+    BridgeReportHandlers handlers_;
+    std::vector<Line> lines_;
+    link::TJvHidDevice* CurrentDevice_ = nullptr;
+};
+
+} // namespace meterdesk::app

@@ -1,0 +1,95 @@
+#include "record/MeasurementModel.h"
+
+#include "decode/GlyphPainter.h"
+
+#include <QApplication>
+#include <QPainter>
+
+namespace meterdesk::record {
+
+MeasurementModel::MeasurementModel(MeasurementTable& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table) {
+    table_.SetObserver({[this](std::size_t first, std::size_t count) {
+                            beginInsertRows(QModelIndex(), static_cast<int>(first),
+                                            static_cast<int>(first + count - 1));
+                        },
+                        [this] { endInsertRows(); },
+                        [this] {
+                            beginResetModel();
+                            endResetModel();
+                        }});
+}
+
+MeasurementModel::~MeasurementModel() {
+    table_.SetObserver({});
+}
+
+int MeasurementModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(table_.RowCount());
+}
+
+int MeasurementModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(kFieldCount);
+}
+
+QVariant MeasurementModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    const auto row = static_cast<std::size_t>(index.row());
+    const auto field = static_cast<Field>(index.column());
+    if (role == Qt::DisplayRole) {
+        if (field == Field::No) {
+            return table_.HasNo(row) ? QVariant(table_.No(row)) : QVariant();
+        }
+        return QString::fromLocal8Bit(table_.Text(row, field).c_str());
+    }
+    if (role == Qt::TextAlignmentRole) {
+        switch (field) {
+        case Field::No:
+        case Field::Value:
+        case Field::Unit:
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        default:
+            return QVariant::fromValue(Qt::AlignHCenter | Qt::AlignVCenter);
+        }
+    }
+    return {};
+}
+
+QVariant MeasurementModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    if (orientation == Qt::Horizontal && section >= 0 && section < static_cast<int>(kFieldCount)) {
+        return QString::fromLatin1(FieldName(static_cast<Field>(section)).data());
+    }
+    return QString(); // the row indicator column carries no numbers
+}
+
+Qt::ItemFlags MeasurementModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void UnitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
+    QStyleOptionViewItem plain = option;
+    initStyleOption(&plain, index);
+    const QString unit = plain.text;
+    plain.text.clear();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &plain, painter, widget);
+    decode::SymbolTextStyle text;
+    text.height = 12;
+    text.alignment = Qt::AlignRight | Qt::AlignVCenter;
+    text.ink = option.state.testFlag(QStyle::State_Selected)
+                   ? option.palette.color(QPalette::HighlightedText)
+                   : option.palette.color(QPalette::Text);
+    const QByteArray bytes = unit.toLocal8Bit();
+    decode::PaintSymbolText(
+        *painter, QRectF(option.rect).adjusted(2, 0, -3, 0),
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), text);
+}
+
+} // namespace meterdesk::record

@@ -1,0 +1,85 @@
+// Scope: the log in the window: the grid's model, the chart and judge after
+// each row, the new-log question and the row-limit menu.
+#include "chart/QtChartSurface.h"
+#include "record/MeasurementModel.h"
+#include "tests/support/TestWindow.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace meterdesk::app {
+namespace {
+
+using testing::AnswerNextMessageBox;
+
+struct LogWindow : ::testing::Test {
+    std::unique_ptr<TFCOMM> window = testing::MakeTestWindow();
+
+    void Frame(const char* frameText) {
+        window->state().FrameText = frameText;
+        window->decoder().LcdDisplayHeron();
+    }
+};
+
+TEST_F(LogWindow, EveryFrameBecomesARowTheGridFollows) {
+    QAbstractItemModelTester tester(window->DBGrid1->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    Frame("A11234B40AD");
+    Frame("A200003102D");
+    QAbstractItemModel* model = window->DBGrid1->model();
+    ASSERT_EQ(model->rowCount(), 2);
+    EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("DC/AC"));
+    EXPECT_EQ(model->index(0, 3).data().toString(), QStringLiteral("-12.34"));
+    EXPECT_EQ(model->index(1, 4).data().toString(), QStringLiteral("k*"));
+    EXPECT_EQ(model->index(1, 0).data().toInt(), 2);
+    QApplication::processEvents();
+    EXPECT_EQ(window->DBGrid1->currentIndex().row(), 1);
+    EXPECT_EQ(window->chartSurface()->ValueCount(), 3U);      // the origin and two readings
+    EXPECT_EQ(window->judge->text(), QStringLiteral("Fail")); // overload
+    EXPECT_EQ(window->Bt10->text(), QStringLiteral("1"));
+}
+
+TEST_F(LogWindow, AtTheLimitChartAndJudgeStopWhileThePanelGoesOn) {
+    window->N10001->trigger();
+    window->state().RecordLimit = 1;
+    Frame("A11234B00AD");
+    Frame("A11111B40AD");
+    EXPECT_EQ(window->table().RowCount(), 1U);
+    EXPECT_EQ(window->T1VALUE->text(), QStringLiteral("12.34"));
+    EXPECT_EQ(window->chartSurface()->ValueCount(), 2U);
+    EXPECT_EQ(window->panelState().digitCaptions[3], "1"); // the replica still follows
+}
+
+TEST_F(LogWindow, NewLogAsksAndOnlyYesClears) {
+    Frame("A11234B00AD");
+    AnswerNextMessageBox(QMessageBox::No, nullptr);
+    window->RecordNewClick();
+    EXPECT_EQ(window->table().RowCount(), 1U);
+    QString asked;
+    AnswerNextMessageBox(QMessageBox::Yes, &asked);
+    window->BtNew->click();
+    EXPECT_EQ(asked, QStringLiteral("Do you want to delete this record?"));
+    EXPECT_TRUE(window->table().Empty());
+    EXPECT_EQ(window->state().NextRecordNo, 1);
+    EXPECT_EQ(window->chartSurface()->ValueCount(), 1U);
+    EXPECT_EQ(window->Bt10->text(), QStringLiteral("1"));
+}
+
+TEST_F(LogWindow, RowLimitMenuChecksOneItem) {
+    window->limitess->trigger();
+    EXPECT_EQ(window->state().RecordLimit, 10'000'000);
+    EXPECT_TRUE(window->limitess->isChecked());
+    EXPECT_FALSE(window->N100001->isChecked());
+    window->N50001->trigger();
+    EXPECT_EQ(window->state().RecordLimit, 5000);
+    EXPECT_FALSE(window->limitess->isChecked());
+}
+
+} // namespace
+} // namespace meterdesk::app
