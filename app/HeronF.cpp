@@ -1,6 +1,7 @@
 #include "app/HeronF.h"
 
 #include "app/Controls.h"
+#include "app/FilePrompt.h"
 #include "app/HandlerGuard.h"
 #include "chart/QtChartSurface.h"
 #include "chart/ScaleImage.h"
@@ -77,6 +78,7 @@ TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile,
     BindRecord();
     BindHandlers();
     BindUsbLink();
+    BindFiles();
     ChoosePort(link::TComPortNumber::pnCOM1);
     RunFormCreate();
 }

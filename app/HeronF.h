@@ -25,6 +25,7 @@
 
 class QAction;
 class QCheckBox;
+class QFileDialog;
 class QChartView;
 class QComboBox;
 class QFrame;
@@ -51,6 +52,7 @@ class ScaleImage;
 namespace meterdesk::app {
 
 class PanelButton;
+class FilePrompt;
 
 // The program's one window. It owns every control, timer and component,
 // binds each event to its handler and hands the work to the subsystem that
@@ -160,11 +162,16 @@ public:
     void ClearBtnClick();
     void InfoBtnClick();
 
-    void OpenDataFilesClick() {}
-    void saveasClick() {}
-    void BtPrintClick() {}
+    // Data files, the chart picture and the printed table (app/FileLink.cpp).
+    void OpenDataFilesClick();
+    void saveasClick();
+    void BtPrintClick();
     void PrintClick() {}
-    void BtSaveClick() {}
+    void BtSaveClick();
+    void TableToFile(record::MeasurementTable& table, const std::string& name);
+    void FileToTable(const std::string& name, record::MeasurementTable& table, bool emptyFirst);
+    // Where the window asks for file names (the dialogs unless replaced).
+    void SetFilePrompt(std::unique_ptr<FilePrompt> prompt);
 
 private:
     // StartUpWindow
@@ -202,6 +209,11 @@ private:
     void EnterSerialState(bool connected);
     void SerialPortVanished();
     void BindUsbLink();
+    void BindFiles();
+    void Tell(const QString& text);
+    bool MayReplace(const std::string& chosen, const std::string& fixed);
+    void FollowLastRow();
+    std::optional<std::string> SaveChartPicture(const std::string& name);
 
     // Shared state and the decoding chain
     ModelProfile profile_;
@@ -228,6 +240,8 @@ private:
     QTimer* viewRefresh_ = nullptr;
     bool panelDirty_ = false;
     std::deque<std::string> pendingTrace_;
+    std::unique_ptr<FilePrompt> fileNames_;
+    bool previewOpen_ = false;
     // The USB link. The controller is destroyed first, so the devices the
     // list gives back afterwards are not rebuilt on the way out.
     std::unique_ptr<UsbLinkView> usbView_;
@@ -310,6 +324,10 @@ public:
     QPlainTextEdit* Memo1 = nullptr;
     QLabel* USBtxt = nullptr;
     QToolButton* Print = nullptr;
+    // Dialogs
+    QFileDialog* SaveDialog2 = nullptr;
+    QFileDialog* OpenDialog1 = nullptr;
+    QFileDialog* SavePictureDialog1 = nullptr;
     // Model profile flags, in their test order, then the others
     QCheckBox* IFWren = nullptr;
     QCheckBox* Kite = nullptr;

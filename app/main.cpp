@@ -10,9 +10,19 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 int main(int argc, char** argv) {
     using namespace meterdesk;
+    // Help and version need no display: answer them before Qt looks for one.
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h" || argument == "--version") {
+            std::printf("%s", argument == "--version" ? "meterdesk " MD_VERSION "\n"
+                                                      : app::Usage().c_str());
+            return 0;
+        }
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName(QString());
 
@@ -25,11 +35,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "meterdesk: %s\n\n%s", options.error.c_str(), app::Usage().c_str());
         return 2;
     }
-    if (options.help || options.version) {
-        std::printf("%s", options.help ? app::Usage().c_str() : "meterdesk " MD_VERSION "\n");
-        return 0;
-    }
-
     auto ports = std::make_shared<link::ListedPortDirectory>(link::ListSystemSerialPorts);
     for (const auto& [port, path] : options.portPaths) {
         ports->Override(port, path);

@@ -1,0 +1,275 @@
+#include "record/DataPacket.h"
+
+#include "app/NumberText.h"
+#include "record/XmlScanner.h"
+
+#include <array>
+#include <charconv>
+#include <vector>
+
+namespace meterdesk::record {
+
+namespace {
+
+constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kProgressRows = 8192;
+constexpr std::array<Field, kFieldCount> kFields{Field::No,    Field::Time, Field::Func,
+                                                 Field::Value, Field::Unit, Field::Range};
+
+std::string_view EscapeOf(char c) {
+    switch (c) {
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '&':
+        return "&amp;";
+    case '\'':
+        return "&apos;";
+    case '"':
+        return "&quot;";
+    case '\r':
+        return "&#013;";
+    case '\n':
+        return "&#010;";
+    case '\t':
+        return "&#009;";
+    case '\\':
+        return "&#092;";
+    default:
+        return {};
+    }
+}
+
+void AppendNumber(std::string& out, std::size_t number) {
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, number);
+    out.append(digits, written.ptr);
+}
+
+void AppendFields(std::string& out) {
+    out += "<METADATA><FIELDS>";
+    for (const Field field : kFields) {
+        const std::string_view name = FieldName(field);
+        const std::string attrName = PacketAttrName(name);
+        out += "<FIELD ";
+        if (attrName != name) {
+            out += "fieldname=\"";
+            AppendPacketEscaped(out, name);
+            out += "\" ";
+        }
+        out += "attrname=\"";
+        AppendPacketEscaped(out, attrName);
+        out +=
+            field == Field::No ? "\" fieldtype=\"i4\"/>" : "\" fieldtype=\"string\" WIDTH=\"20\"/>";
+    }
+    out += "</FIELDS>";
+}
+
+// Every row is an insertion nobody merged: three numbers per change, the
+// change's number, the one it replaces (none) and its kind (4, inserted).
+void AppendChangeLog(std::string& out, std::size_t rows, ByteSink& sink) {
+    if (rows == 0) {
+        out += "<PARAMS/></METADATA>";
+        return;
+    }
+    out += "<PARAMS CHANGE_LOG=\"";
+    for (std::size_t change = 1; change <= rows; ++change) {
+        if (change > 1) {
+            out += ' ';
+        }
+        AppendNumber(out, change);
+        out += " 0 4";
+        if (out.size() >= kChunk) {
+            sink.Write(out);
+            out.clear();
+        }
+    }
+    out += "\"/></METADATA>";
+}
+
+// Reads the document once to check it and find its columns, then once more
+// to add the rows; the second walk meets no structural fault.
+class PacketWalk {
+public:
+    PacketWalk(std::string_view bytes, const WalkProgress& progress)
+        : bytes_(bytes), progress_(progress) {}
+
+    bool Check() { return Walk(nullptr, nullptr); }
+    bool Load(MeasurementTable& table, LoadOutcome& outcome) { return Walk(&table, &outcome); }
+
+private:
+    bool At(std::initializer_list<std::string_view> path) const {
+        return path_.size() == path.size() && std::equal(path.begin(), path.end(), path_.begin());
+    }
+
+    bool Walk(MeasurementTable* table, LoadOutcome* outcome) {
+        XmlScanner scanner(bytes_);
+        path_.clear();
+        columns_.clear();
+        bool fields = false;
+        bool rowData = false;
+        std::size_t rows = 0;
+        TableRow row;
+        for (;;) {
+            const XmlScanner::Event event = scanner.Next();
+            if (event == XmlScanner::Event::Error) {
+                return false;
+            }
+            if (event == XmlScanner::Event::Done) {
+                return fields && rowData;
+            }
+            if (event == XmlScanner::Event::EndTag) {
+                path_.pop_back();
+                continue;
+            }
+            const std::string_view name = scanner.Name();
+            if (path_.empty() && name != "DATAPACKET") {
+                return false;
+            }
+            if (name == "FIELDS" && At({"DATAPACKET", "METADATA"})) {
+                fields = true;
+            } else if (name == "FIELD" && At({"DATAPACKET", "METADATA", "FIELDS"})) {
+                const std::string* attrName = scanner.Find("attrname");
+                if (attrName == nullptr || columns_.size() == kFieldCount) {
+                    return false;
+                }
+                columns_.push_back(*attrName);
+            } else if (name == "ROWDATA" && At({"DATAPACKET"})) {
+                if (!fields) {
+                    return false;
+                }
+                rowData = true;
+            } else if (name == "ROW" && At({"DATAPACKET", "ROWDATA"}) && table != nullptr) {
+                if (!ReadRow(scanner, row)) {
+                    return false;
+                }
+                table->Append(row);
+                ++outcome->rows;
+            }
+            if (progress_ && name == "ROW" && ++rows % kProgressRows == 0) {
+                const std::size_t done = scanner.Offset() + (table != nullptr ? bytes_.size() : 0);
+                progress_(done, 2 * bytes_.size());
+            }
+            if (event == XmlScanner::Event::StartTag) {
+                path_.push_back(name);
+            }
+        }
+    }
+
+    // Column i of the file goes to column i of the table.
+    bool ReadRow(const XmlScanner& scanner, TableRow& row) const {
+        row.HasNo = false;
+        std::string* texts[] = {&row.Time, &row.Func, &row.Value, &row.Unit, &row.Range};
+        for (std::string* text : texts) {
+            text->clear();
+        }
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const std::string* value = scanner.Find(columns_[i]);
+            if (value == nullptr) {
+                continue;
+            }
+            if (i == 0) {
+                const auto no = app::TextToInt(*value);
+                if (!no) {
+                    return false;
+                }
+                row.No = *no;
+                row.HasNo = true;
+            } else {
+                *texts[i - 1] = *value;
+            }
+        }
+        return true;
+    }
+
+    std::string_view bytes_;
+    const WalkProgress& progress_;
+    std::vector<std::string_view> path_;
+    std::vector<std::string> columns_;
+};
+
+} // namespace
+
+std::string PacketAttrName(std::string_view columnName) {
+    std::string name(columnName);
+    for (char& c : name) {
+        if (std::string_view(" !#$%()*?").find(c) != std::string_view::npos) {
+            c = '_';
+        }
+    }
+    return name;
+}
+
+void AppendPacketEscaped(std::string& out, std::string_view text) {
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view escape = EscapeOf(text[i]);
+        if (!escape.empty()) {
+            out.append(text.substr(plain, i - plain));
+            out.append(escape);
+            plain = i + 1;
+        }
+    }
+    out.append(text.substr(plain));
+}
+
+void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
+                     const WalkProgress& progress) {
+    rows = std::min(rows, table.RowCount());
+    std::string out;
+    out.reserve(kChunk + 512);
+    out += kPacketStart;
+    AppendFields(out);
+    AppendChangeLog(out, rows, sink);
+    out += "<ROWDATA>";
+    std::array<std::string, kFieldCount> attrNames;
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        attrNames[i] = PacketAttrName(FieldName(kFields[i]));
+    }
+    for (std::size_t row = 0; row < rows; ++row) {
+        out += "<ROW RowState=\"4\"";
+        if (table.HasNo(row)) {
+            out += ' ';
+            out += attrNames[0];
+            out += "=\"";
+            char digits[16];
+            const auto written = std::to_chars(digits, digits + sizeof digits, table.No(row));
+            out.append(digits, written.ptr);
+            out += '"';
+        }
+        for (std::size_t i = 1; i < kFieldCount; ++i) {
+            const std::string& text = table.Text(row, kFields[i]);
+            if (text.empty()) {
+                continue;
+            }
+            out += ' ';
+            out += attrNames[i];
+            out += "=\"";
+            AppendPacketEscaped(out, text);
+            out += '"';
+        }
+        out += "/>";
+        if (out.size() >= kChunk) {
+            sink.Write(out);
+            out.clear();
+        }
+        if (progress && (row + 1) % kProgressRows == 0) {
+            progress(row + 1, rows);
+        }
+    }
+    out += "</ROWDATA></DATAPACKET>\r\n";
+    sink.Write(out);
+}
+
+LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
+                           const WalkProgress& progress) {
+    LoadOutcome outcome;
+    PacketWalk walk(bytes, progress);
+    if (walk.Check()) {
+        outcome.ok = walk.Load(table, outcome);
+    }
+    return outcome;
+}
+
+} // namespace meterdesk::record

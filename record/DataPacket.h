@@ -1,0 +1,42 @@
+#pragma once
+
+#include "record/MeasurementTable.h"
+#include "record/SafeFile.h"
+#include "record/TextTableFile.h"
+
+#include <string>
+#include <string_view>
+
+namespace meterdesk::record {
+
+// The start of every data packet file, the two blanks after the declaration
+// included.
+inline constexpr std::string_view kPacketStart =
+    "<?xml version=\"1.0\" standalone=\"yes\"?>  <DATAPACKET Version=\"2.0\">";
+
+// A column name as an attribute name: space ! # $ % ( ) * ? become "_";
+// nothing else changes ("DC/AC" stays).
+std::string PacketAttrName(std::string_view columnName);
+
+// Appends `text` as an attribute value: < > & ' " CR LF TAB and backslash
+// as references, every other byte unchanged.
+void AppendPacketEscaped(std::string& out, std::string_view text);
+
+// Writes the first `rows` rows of the table as an XML data packet on one
+// line: the six columns in FIELDS, the change log (every row is an
+// insertion) in PARAMS, one ROW per row with RowState 4 and an attribute per
+// column that holds a value (an empty text holds none).
+void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
+                     const WalkProgress& progress = {});
+
+// Appends the rows of a data packet to the table. The file's columns are
+// taken from its FIELD list and go to the table's columns by position, not
+// by name; a ROW without a column's attribute leaves that column without a
+// value. A document that is not a well-formed data packet, more than six
+// columns, or a value for No that is no whole number ends the load; the
+// document is checked whole before the first row is added, so only the last
+// kind of failure leaves rows behind (those before it).
+LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
+                           const WalkProgress& progress = {});
+
+} // namespace meterdesk::record

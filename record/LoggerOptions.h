@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace meterdesk::record {
+
+// Where meterdesk-log takes the meter's bytes from.
+enum class LogSource : std::uint8_t { None, SerialPath, ComNumber, Usb, InputFile };
+
+// What meterdesk-log was asked to do.
+struct LoggerOptions {
+    enum class Command : std::uint8_t { Log, Convert, Help, Version } command = Command::Log;
+    LogSource source = LogSource::None;
+    std::string serialPath;                      // --port PATH
+    int comNumber = 0;                           // --com N (1..4)
+    std::string inputPath;                       // --input FILE, "-" for standard input
+    std::optional<std::int32_t> intervalSeconds; // --interval S
+    bool repeat = true;                          // --no-repeat clears it
+    std::int32_t limit = 10'000'000;             // --limit N; without it, as "limitless"
+    std::optional<long long> samples;            // --samples N
+    std::optional<double> durationSeconds;       // --duration S
+    std::string outputPath;                      // --output FILE
+    std::string convertFrom;                     // convert IN OUT
+    std::string convertTo;
+    std::string error; // set when the arguments make no sense
+};
+
+LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments);
+std::string LoggerUsage();
+
+} // namespace meterdesk::record

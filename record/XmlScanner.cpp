@@ -1,0 +1,326 @@
+#include "record/XmlScanner.h"
+
+#include <array>
+#include <cstdint>
+
+namespace meterdesk::record {
+
+namespace {
+
+// What each byte is to the scanner; tables keep the inner loops short.
+enum : std::uint8_t { kBlank = 1, kNameEnd = 2, kValueStop = 4 };
+
+constexpr std::array<std::uint8_t, 256> kClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (const char c : {' ', '\t', '\r', '\n'}) {
+        classes[static_cast<unsigned char>(c)] |= kBlank | kNameEnd | kValueStop;
+    }
+    for (const char c : {'=', '>', '<', '"', '\'', '&'}) {
+        classes[static_cast<unsigned char>(c)] |= kNameEnd;
+    }
+    for (const char c : {'<', '&', '"', '\''}) {
+        classes[static_cast<unsigned char>(c)] |= kValueStop;
+    }
+    return classes;
+}();
+
+bool Is(char c, std::uint8_t what) {
+    return (kClasses[static_cast<unsigned char>(c)] & what) != 0;
+}
+
+bool IsBlank(char c) {
+    return Is(c, kBlank);
+}
+
+// Characters that end a name: blanks and the tag's punctuation. "/" ends a
+// name only where "/>" closes the tag.
+bool EndsName(std::string_view text, std::size_t at) {
+    const char c = text[at];
+    if (Is(c, kNameEnd)) {
+        return true;
+    }
+    return c == '/' && at + 1 < text.size() && text[at + 1] == '>';
+}
+
+void AppendCodePoint(std::string& value, std::uint32_t code) {
+    // Files are in an 8-bit code page: a reference below 256 is that byte;
+    // anything above can only be meant as Unicode, so it becomes UTF-8.
+    if (code < 0x100) {
+        value += static_cast<char>(code);
+    } else if (code < 0x800) {
+        value += static_cast<char>(0xC0 | (code >> 6));
+        value += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        value += static_cast<char>(0xE0 | (code >> 12));
+        value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        value += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        value += static_cast<char>(0xF0 | (code >> 18));
+        value += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        value += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+} // namespace
+
+XmlScanner::XmlScanner(std::string_view document) : text_(document) {
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
+        at_ = 3;
+    }
+}
+
+XmlScanner::Event XmlScanner::Fail() {
+    failed_ = true;
+    return Event::Error;
+}
+
+const std::string* XmlScanner::Find(std::string_view name) const {
+    for (std::size_t i = 0; i < attributeCount_; ++i) {
+        if (attributes_[i].name == name) {
+            return &attributes_[i].value;
+        }
+    }
+    return nullptr;
+}
+
+bool XmlScanner::SkipUntil(std::string_view end) {
+    const std::size_t found = text_.find(end, at_);
+    if (found == std::string_view::npos) {
+        return false;
+    }
+    at_ = found + end.size();
+    return true;
+}
+
+void XmlScanner::SkipBlanks() {
+    while (at_ < text_.size() && IsBlank(text_[at_])) {
+        ++at_;
+    }
+}
+
+XmlScanner::Event XmlScanner::Next() {
+    if (failed_) {
+        return Event::Error;
+    }
+    for (;;) {
+        // Text: allowed inside the root, only blanks outside it.
+        const std::size_t tag = text_.find('<', at_);
+        const std::size_t textEnd = tag == std::string_view::npos ? text_.size() : tag;
+        if (open_.empty()) {
+            for (std::size_t i = at_; i < textEnd; ++i) {
+                if (!IsBlank(text_[i])) {
+                    return Fail();
+                }
+            }
+        }
+        at_ = textEnd;
+        if (tag == std::string_view::npos) {
+            if (!open_.empty() || !rootSeen_) {
+                return Fail();
+            }
+            return Event::Done;
+        }
+        const std::string_view rest = text_.substr(at_);
+        if (rest.starts_with("<?")) {
+            if (!SkipUntil("?>")) {
+                return Fail();
+            }
+            continue;
+        }
+        if (rest.starts_with("<!--")) {
+            if (!SkipUntil("-->")) {
+                return Fail();
+            }
+            continue;
+        }
+        if (rest.starts_with("<![CDATA[") && !open_.empty()) {
+            if (!SkipUntil("]]>")) {
+                return Fail();
+            }
+            continue;
+        }
+        if (rest.starts_with("<!")) {
+            return Fail(); // a document type declaration, or worse
+        }
+        if (rest.starts_with("</")) {
+            at_ += 2;
+            const std::size_t start = at_;
+            while (at_ < text_.size() && !EndsName(text_, at_)) {
+                ++at_;
+            }
+            name_ = text_.substr(start, at_ - start);
+            SkipBlanks();
+            if (at_ >= text_.size() || text_[at_] != '>' || open_.empty() ||
+                open_.back() != name_) {
+                return Fail();
+            }
+            ++at_;
+            open_.pop_back();
+            attributeCount_ = 0;
+            return Event::EndTag;
+        }
+        if (open_.empty() && rootSeen_) {
+            return Fail(); // a second root
+        }
+        ++at_;
+        bool empty = false;
+        if (!ReadTag(empty)) {
+            return Fail();
+        }
+        rootSeen_ = true;
+        if (empty) {
+            return Event::EmptyTag;
+        }
+        open_.push_back(name_);
+        return Event::StartTag;
+    }
+}
+
+bool XmlScanner::ReadTag(bool& empty) {
+    std::size_t start = at_;
+    while (at_ < text_.size() && !EndsName(text_, at_)) {
+        ++at_;
+    }
+    name_ = text_.substr(start, at_ - start);
+    if (name_.empty()) {
+        return false;
+    }
+    attributeCount_ = 0;
+    for (;;) {
+        const std::size_t before = at_;
+        SkipBlanks();
+        if (at_ >= text_.size()) {
+            return false;
+        }
+        if (text_[at_] == '>') {
+            ++at_;
+            return true;
+        }
+        if (text_.compare(at_, 2, "/>") == 0) {
+            at_ += 2;
+            empty = true;
+            return true;
+        }
+        if (at_ == before) {
+            return false; // attributes are set apart by blanks
+        }
+        start = at_;
+        while (at_ < text_.size() && !EndsName(text_, at_)) {
+            ++at_;
+        }
+        const std::string_view attributeName = text_.substr(start, at_ - start);
+        SkipBlanks();
+        if (attributeName.empty() || at_ >= text_.size() || text_[at_] != '=') {
+            return false;
+        }
+        ++at_;
+        SkipBlanks();
+        if (at_ >= text_.size() || (text_[at_] != '"' && text_[at_] != '\'')) {
+            return false;
+        }
+        const char quote = text_[at_++];
+        if (attributeCount_ == attributes_.size()) {
+            attributes_.emplace_back();
+        }
+        Attribute& attribute = attributes_[attributeCount_++];
+        attribute.name = attributeName;
+        attribute.value.clear();
+        if (!ReadValue(quote, attribute.value)) {
+            return false;
+        }
+    }
+}
+
+bool XmlScanner::ReadValue(char quote, std::string& value) {
+    for (;;) {
+        // Copy the plain run up to the next character that needs a look.
+        std::size_t end = at_;
+        while (end < text_.size() && !Is(text_[end], kValueStop)) {
+            ++end;
+        }
+        value.append(text_.substr(at_, end - at_));
+        at_ = end;
+        if (at_ >= text_.size()) {
+            return false;
+        }
+        const char c = text_[at_];
+        if (c == quote) {
+            ++at_;
+            return true;
+        }
+        if (c == '"' || c == '\'') {
+            value += c; // the other quote
+            ++at_;
+            continue;
+        }
+        if (c == '<') {
+            return false;
+        }
+        if (c == '&') {
+            if (!ReadReference(value)) {
+                return false;
+            }
+            continue;
+        }
+        // A line break or tab written plainly reads as a blank, as in any
+        // XML reader; CR LF is one line break.
+        ++at_;
+        if (c == '\r' && at_ < text_.size() && text_[at_] == '\n') {
+            ++at_;
+        }
+        value += ' ';
+    }
+}
+
+bool XmlScanner::ReadReference(std::string& value) {
+    const std::size_t semicolon = text_.find(';', at_);
+    if (semicolon == std::string_view::npos || semicolon - at_ > 12) {
+        return false;
+    }
+    const std::string_view name = text_.substr(at_ + 1, semicolon - at_ - 1);
+    at_ = semicolon + 1;
+    if (name == "lt") {
+        value += '<';
+    } else if (name == "gt") {
+        value += '>';
+    } else if (name == "amp") {
+        value += '&';
+    } else if (name == "apos") {
+        value += '\'';
+    } else if (name == "quot") {
+        value += '"';
+    } else if (name.size() >= 2 && name[0] == '#') {
+        const bool hex = name[1] == 'x';
+        const std::string_view digits = name.substr(hex ? 2 : 1);
+        if (digits.empty()) {
+            return false;
+        }
+        std::uint32_t code = 0;
+        for (const char d : digits) {
+            std::uint32_t digit = 0;
+            if (d >= '0' && d <= '9') {
+                digit = static_cast<std::uint32_t>(d - '0');
+            } else if (hex && d >= 'a' && d <= 'f') {
+                digit = static_cast<std::uint32_t>(d - 'a' + 10);
+            } else if (hex && d >= 'A' && d <= 'F') {
+                digit = static_cast<std::uint32_t>(d - 'A' + 10);
+            } else {
+                return false;
+            }
+            code = code * (hex ? 16 : 10) + digit;
+            if (code > 0x10FFFF) {
+                return false;
+            }
+        }
+        if (code == 0) {
+            return false;
+        }
+        AppendCodePoint(value, code);
+    } else {
+        return false; // no other entity exists without a document type
+    }
+    return true;
+}
+
+} // namespace meterdesk::record

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace meterdesk::record {
+
+// A small pull reader for the XML the data files use: elements with
+// attributes, nothing else carries data. It is strict where a damaged or
+// hostile file would matter (tags must nest and close, values must be
+// quoted, references must be known, one root) and lenient where the files
+// of this program differ from standard XML: attribute names may hold "/"
+// ("DC/AC"). It reads no document type declaration (a document with one is
+// refused), so no entity is ever defined or fetched; it knows the five
+// standard entities and character references. Text between elements,
+// comments and processing instructions are skipped.
+class XmlScanner {
+public:
+    enum class Event { StartTag, EndTag, EmptyTag, Done, Error };
+
+    struct Attribute {
+        std::string_view name;
+        std::string value; // references resolved
+    };
+
+    explicit XmlScanner(std::string_view document);
+
+    // The next element event. After Done or Error it keeps returning that.
+    Event Next();
+
+    // Of the last start, empty or end tag.
+    std::string_view Name() const { return name_; }
+    // Of the last start or empty tag, in document order.
+    const Attribute* Attributes() const { return attributes_.data(); }
+    std::size_t AttributeCount() const { return attributeCount_; }
+    // The value of the named attribute of the last tag, or nullptr.
+    const std::string* Find(std::string_view name) const;
+    // Elements open around the position reached (the root counts).
+    std::size_t Depth() const { return open_.size(); }
+    // Bytes read so far.
+    std::size_t Offset() const { return at_; }
+
+private:
+    Event Fail();
+    bool SkipUntil(std::string_view end);
+    void SkipBlanks();
+    bool ReadTag(bool& empty);
+    bool ReadValue(char quote, std::string& value);
+    bool ReadReference(std::string& value);
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+    bool failed_ = false;
+    bool rootSeen_ = false;
+    std::vector<std::string_view> open_;
+    std::string_view name_;
+    std::vector<Attribute> attributes_;
+    std::size_t attributeCount_ = 0;
+};
+
+} // namespace meterdesk::record
