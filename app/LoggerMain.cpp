@@ -22,7 +22,6 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -51,15 +50,6 @@ void RequestStop(int) {
     std::fprintf(stderr, "meterdesk-log: %s\n", line.c_str());
     std::fflush(stdout);
     std::exit(1);
-}
-
-std::string LocalTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
 }
 
 // The USB link without a window: "USB Connect" is held down, messages go
@@ -91,7 +81,7 @@ public:
         : options_(options), locale_(app::MakeSystemLocale()),
           decoder_(state_, panel_, profile_, *locale_), assembler_(state_, decoder_),
           recorder_(state_, table_,
-                    {LocalTimeText, {}, {}, [](const std::string& text) { Fail(text); }}) {
+                    {record::LocalClockText, {}, {}, [](const std::string& text) { Fail(text); }}) {
         state_.DecimalSep = locale_->ReadDecimalSeparator();
         state_.LocaleFormat = locale_->ReadLocaleFormat();
         state_.RecordLimit = options.limit;
@@ -144,9 +134,9 @@ private:
         if (enough || !recorder_.INDataToTable(settings_)) {
             return;
         }
-        const record::TableRow row = table_.Row(table_.RowCount() - 1);
-        std::printf("%d\t%s\t%s\t%s\t%s\t%s\r\n", row.No, row.Time.c_str(), row.Func.c_str(),
-                    row.Value.c_str(), row.Unit.c_str(), row.Range.c_str());
+        std::string line;
+        record::AppendTextRow(table_, table_.RowCount() - 1, line);
+        std::fwrite(line.data(), 1, line.size(), stdout);
         std::fflush(stdout);
         if (options_.samples && static_cast<long long>(table_.RowCount()) >= *options_.samples) {
             stopRequested = true;

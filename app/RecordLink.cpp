@@ -18,22 +18,8 @@
 #include <QTimer>
 
 #include <array>
-#include <ctime>
 
 namespace meterdesk::app {
-
-namespace {
-
-std::string LocalTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
-}
-
-} // namespace
 
 void TFCOMM::BindRecord() {
     hooks_.CreateTable = [this] {
@@ -49,7 +35,8 @@ void TFCOMM::BindRecord() {
     };
     recorder_ = std::make_unique<record::Recorder>(
         state_, cds1,
-        record::RecordHooks{LocalTimeText, [this] { PlotReading(); }, [this] { JudgeStep(); },
+        record::RecordHooks{record::LocalClockText, [this] { PlotReading(); },
+                            [this] { JudgeStep(); },
                             [](const std::string& text) { ShowError(text); }});
     decoder_.handOffs.ReadingReady = [this] { INDataToTable(); };
 }

@@ -2,7 +2,18 @@
 
 #include "app/NumberText.h"
 
+#include <ctime>
+
 namespace meterdesk::record {
+
+std::string LocalClockText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
 
 std::optional<std::int32_t> Recorder::Interval(const std::string& text) {
     if (text.empty() || text == "-" || text == "+") {

@@ -25,6 +25,9 @@ struct RecordHooks {
     std::function<void(const std::string&)> showError;
 };
 
+// The local time as the log writes it: "hh:mm:ss", hours 00 to 23.
+std::string LocalClockText();
+
 // The row-limit menu: ten million stands for "limitless".
 inline constexpr std::int32_t kLimitless = 10'000'000;
 

@@ -65,6 +65,19 @@ void SplitFields(std::string_view text, std::string_view delimiter,
     list.resize(count);
 }
 
+void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& line) {
+    if (table.HasNo(row)) {
+        char digits[16];
+        const auto written = std::to_chars(digits, digits + sizeof digits, table.No(row));
+        line.append(digits, written.ptr);
+    }
+    for (const Field field : {Field::Time, Field::Func, Field::Value, Field::Unit, Field::Range}) {
+        line += '\t';
+        line.append(TrimControls(table.Text(row, field)));
+    }
+    line.append("\r\n");
+}
+
 void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
                     const WalkProgress& progress) {
     rows = std::min(rows, table.RowCount());
@@ -73,17 +86,7 @@ void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& s
     chunk.append(kTextHeader);
     chunk.append("\r\n");
     for (std::size_t row = 0; row < rows; ++row) {
-        if (table.HasNo(row)) {
-            char digits[16];
-            const auto written = std::to_chars(digits, digits + sizeof digits, table.No(row));
-            chunk.append(digits, written.ptr);
-        }
-        for (const Field field :
-             {Field::Time, Field::Func, Field::Value, Field::Unit, Field::Range}) {
-            chunk += '\t';
-            chunk.append(TrimControls(table.Text(row, field)));
-        }
-        chunk.append("\r\n");
+        AppendTextRow(table, row, chunk);
         if (chunk.size() >= kChunk) {
             sink.Write(chunk);
             chunk.clear();

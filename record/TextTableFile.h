@@ -25,6 +25,9 @@ inline constexpr std::string_view kTextHeader = "No.\tTime\tDC/AC\tValue\tUnit\t
 // Writes the first `rows` rows of the table as tab-separated text: the
 // header, then one line per row, every line ending in CR LF; texts lose the
 // control characters and blanks around them.
+// Appends one row as a line of the text form, CR LF included.
+void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& line);
+
 void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
                     const WalkProgress& progress = {});
 
