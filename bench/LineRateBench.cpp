@@ -39,12 +39,20 @@ public:
                 .count();
         if (measuring && ms > longestMs) {
             longestMs = ms;
+            longestWhat = std::string(receiver->metaObject()->className()) + " " +
+                          receiver->objectName().toStdString() + " event " +
+                          std::to_string(static_cast<int>(event->type()));
+        }
+        if (measuring && ms > 16.0) {
+            ++slowEvents;
         }
         --depth_;
         return handled;
     }
     bool measuring = false;
     double longestMs = 0;
+    std::string longestWhat;
+    int slowEvents = 0;
 
 private:
     int depth_ = 0;
@@ -116,7 +124,8 @@ int main(int argc, char** argv) {
                 static_cast<double>(decoded) / wall);
     std::printf("frames lost: %lld\n", lost);
     std::printf("rows logged: %zu\n", window.table().RowCount() - rowsBefore);
-    std::printf("longest event on the main thread: %.2f ms\n", application.longestMs);
+    std::printf("longest event on the main thread: %.2f ms (%s); events over 16 ms: %d\n",
+                application.longestMs, application.longestWhat.c_str(), application.slowEvents);
     std::printf("skipped frames: %llu\n", static_cast<unsigned long long>(decoder.SkippedFrames()));
     std::printf("cpu: %.2f %% of one core\n", 100.0 * cpu / wall);
     const bool everyFrameLogged = window.table().RowCount() - rowsBefore == decoded;
