@@ -144,7 +144,7 @@ bool TFCOMM::MayReplace(const std::string& chosen, const std::string& fixed) {
 
 void TFCOMM::FollowLastRow() {
     gridFollowPending_ = true;
-    viewRefresh_->start();
+    ScheduleViewRefresh();
 }
 
 void TFCOMM::saveasClick() {

@@ -121,11 +121,11 @@ void TFCOMM::BindDecoding() {
     // brought up to date once per pass of the event loop, not per frame.
     viewRefresh_ = new QTimer(this);
     viewRefresh_->setSingleShot(true);
-    viewRefresh_->setInterval(0);
+    viewRefresh_->setInterval(kViewRefreshMs);
     connect(viewRefresh_, &QTimer::timeout, this, [this] { RefreshViews(); });
     handOffs.PanelChanged = [this] {
         panelDirty_ = true;
-        viewRefresh_->start();
+        ScheduleViewRefresh();
     };
     handOffs.BarGraphAt = [this](std::int32_t position) { PBar2->setValue(position); };
     assembler_.sink.HistoryLine = [this](const std::string& line) {
@@ -146,7 +146,13 @@ void TFCOMM::TraceFrame(const std::string& frameText) {
         pendingTrace_.pop_front();
     }
     pendingTrace_.push_back(frameText);
-    viewRefresh_->start();
+    ScheduleViewRefresh();
+}
+
+void TFCOMM::ScheduleViewRefresh() {
+    if (!viewRefresh_->isActive()) {
+        viewRefresh_->start();
+    }
 }
 
 void TFCOMM::RefreshViews() {

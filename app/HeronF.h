@@ -197,6 +197,11 @@ private:
     void FitScrollRange();
     void TraceFrame(const std::string& frameText);
     void RefreshViews();
+    // The replica, the trace and the grid's current row are brought up to
+    // date at most this often, however fast frames come: a meter's display
+    // reads well at ten updates a second and repainting costs.
+    static constexpr int kViewRefreshMs = 100;
+    void ScheduleViewRefresh();
     void RunFormCreate();
     void ChoosePort(link::TComPortNumber port);
     void BindChart();

@@ -51,7 +51,7 @@ void TFCOMM::INDataToTable() {
         // The grid's current row follows the new rows, once per pass of the
         // event loop however many rows one poll brought.
         gridFollowPending_ = true;
-        viewRefresh_->start();
+        ScheduleViewRefresh();
     }
 }
 

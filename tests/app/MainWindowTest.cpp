@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -307,7 +308,7 @@ TEST(MainWindow, DecodedFramesAreTracedAndTheTraceIsBounded) {
     }
     auto& comm2 = window->comm2();
     comm2.OnReceiveData(comm2, line.data(), static_cast<std::int32_t>(line.size()));
-    QApplication::processEvents();
+    QTest::qWait(250); // the views refresh at most ten times a second
     EXPECT_EQ(window->Memo1->document()->blockCount(), 1000);
     EXPECT_EQ(window->Memo1->document()->lastBlock().text(), QStringLiteral("A11234B00AD"));
     EXPECT_EQ(window->PBar2->value(), 12);
@@ -325,7 +326,7 @@ TEST(MainWindow, RendersWorkedExamplesForInspection) {
     const QDir out(QStringLiteral(QT_TESTCASE_BUILDDIR));
     for (const auto& [name, bytes] : frames) {
         comm2.OnReceiveData(comm2, bytes.data(), static_cast<std::int32_t>(bytes.size()));
-        QApplication::processEvents();
+        QTest::qWait(250); // the views refresh at most ten times a second
         const QImage image = window->grab().toImage();
         const QString path = out.filePath(QStringLiteral("window_%1.png").arg(QLatin1String(name)));
         ASSERT_TRUE(image.save(path)) << path.toStdString();

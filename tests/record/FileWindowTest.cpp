@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPrintPreviewDialog>
 #include <QTableView>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -108,7 +109,7 @@ TEST_F(FileWindow, SavesBothFormatsAndLoadsThemBackAppended) {
     EXPECT_EQ(window->table().Row(7).Unit, "k*");
     EXPECT_EQ(window->state().NextRecordNo, 4); // loading leaves the numbering alone
     EXPECT_EQ(window->DBGrid1->model()->rowCount(), 9);
-    QApplication::processEvents();
+    QTest::qWait(250); // the views refresh at most ten times a second
     EXPECT_EQ(window->DBGrid1->currentIndex().row(), 8);
 }
 
