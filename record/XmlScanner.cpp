@@ -1,5 +1,7 @@
 #include "record/XmlScanner.h"
 
+#include "app/Utf8.h"
+
 #include <array>
 #include <cstdint>
 
@@ -47,18 +49,8 @@ void AppendCodePoint(std::string& value, std::uint32_t code) {
     // anything above can only be meant as Unicode, so it becomes UTF-8.
     if (code < 0x100) {
         value += static_cast<char>(code);
-    } else if (code < 0x800) {
-        value += static_cast<char>(0xC0 | (code >> 6));
-        value += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        value += static_cast<char>(0xE0 | (code >> 12));
-        value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        value += static_cast<char>(0x80 | (code & 0x3F));
     } else {
-        value += static_cast<char>(0xF0 | (code >> 18));
-        value += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        value += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        value += static_cast<char>(0x80 | (code & 0x3F));
+        app::AppendUtf8(value, static_cast<char32_t>(code));
     }
 }
 
