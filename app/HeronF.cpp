@@ -289,11 +289,8 @@ void TFCOMM::SetCaption(const std::string& caption) {
 }
 
 void TFCOMM::SetSerialSpeed(std::int32_t baudRate) {
-    for (int speed = 0; speed <= static_cast<int>(link::TComPortBaudRate::br115200); ++speed) {
-        const auto rate = static_cast<link::TComPortBaudRate>(speed);
-        if (link::BitRate(rate) == baudRate) {
-            COMM2.SetComPortSpeed(rate);
-        }
+    if (const auto speed = link::SpeedOfBitRate(baudRate)) {
+        COMM2.SetComPortSpeed(*speed);
     }
 }
 

@@ -179,9 +179,8 @@ private:
         }
         serial_ = std::make_unique<link::TCommPortDriver>(link::MakeQtSerialPlatform(ports));
         serial_->SetComPort(port);
-        serial_->SetComPortSpeed(app::ResolveProfile(profile_).baudRate == 19200
-                                     ? link::TComPortBaudRate::br19200
-                                     : link::TComPortBaudRate::br2400);
+        serial_->SetComPortSpeed(link::SpeedOfBitRate(app::ResolveProfile(profile_).baudRate)
+                                     .value_or(link::TComPortBaudRate::br2400));
         serial_->OnReceiveData = [this](link::TCommPortDriver&, const std::uint8_t* data,
                                         std::int32_t size) {
             assembler_.HHeronRData(data, static_cast<std::uint32_t>(size));

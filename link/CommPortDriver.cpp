@@ -14,6 +14,15 @@ std::int32_t BitRate(TComPortBaudRate speed) {
     return kRates[static_cast<std::size_t>(speed)];
 }
 
+std::optional<TComPortBaudRate> SpeedOfBitRate(std::int32_t bitRate) {
+    for (int speed = 0; speed <= static_cast<int>(TComPortBaudRate::br115200); ++speed) {
+        if (BitRate(static_cast<TComPortBaudRate>(speed)) == bitRate) {
+            return static_cast<TComPortBaudRate>(speed);
+        }
+    }
+    return std::nullopt;
+}
+
 TCommPortDriver::TCommPortDriver(SerialPlatform platform)
     : platform_(std::move(platform)), timer_(platform_.makeTimer()) {
     receiveBuffer_.assign(inBufSize_, 0); // allocated once, reused by every poll

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,10 @@ enum class TComPortSwHandshaking : std::uint8_t { shNONE, shXONXOFF };
 
 // "COM1" .. "COM4".
 std::string PortName(TComPortNumber port);
-// The bit rate a speed stands for.
+// The bit rate a speed stands for, and the speed of a bit rate (nullopt for
+// a rate the component does not offer).
 std::int32_t BitRate(TComPortBaudRate speed);
+std::optional<TComPortBaudRate> SpeedOfBitRate(std::int32_t bitRate);
 
 // The serial port component: receives the meter's bytes. It opens one of
 // COM1..COM4, programs the line and polls the port on the main thread every

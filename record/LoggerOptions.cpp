@@ -17,6 +17,12 @@ std::optional<double> Seconds(const std::string& text) {
     return value;
 }
 
+// A whole number no smaller than `minimum`.
+std::optional<std::int32_t> AtLeast(const std::string& text, std::int32_t minimum) {
+    const auto value = app::TextToInt(text);
+    return value && *value >= minimum ? value : std::nullopt;
+}
+
 } // namespace
 
 LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments) {
@@ -56,8 +62,8 @@ LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments) {
             options.serialPath = value();
             ++sources;
         } else if (arg == "--com") {
-            const auto number = app::TextToInt(value());
-            if (!number || *number < 1 || *number > 4) {
+            const auto number = AtLeast(value(), 1);
+            if (!number || *number > 4) {
                 return fail("--com takes 1, 2, 3 or 4");
             }
             options.source = LogSource::ComNumber;
@@ -68,20 +74,20 @@ LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments) {
             options.inputPath = value();
             ++sources;
         } else if (arg == "--interval") {
-            const auto seconds = app::TextToInt(value());
-            if (!seconds || *seconds < 0) {
+            const auto seconds = AtLeast(value(), 0);
+            if (!seconds) {
                 return fail("--interval takes whole seconds, 0 or more");
             }
             options.intervalSeconds = *seconds;
         } else if (arg == "--limit") {
-            const auto limit = app::TextToInt(value());
-            if (!limit || *limit < 1) {
+            const auto limit = AtLeast(value(), 1);
+            if (!limit) {
                 return fail("--limit takes a number of rows, 1 or more");
             }
             options.limit = *limit;
         } else if (arg == "--samples") {
-            const auto samples = app::TextToInt(value());
-            if (!samples || *samples < 1) {
+            const auto samples = AtLeast(value(), 1);
+            if (!samples) {
                 return fail("--samples takes a number of rows, 1 or more");
             }
             options.samples = *samples;
