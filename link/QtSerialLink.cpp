@@ -4,7 +4,9 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
+#include <cerrno>
 #include <poll.h>
+#include <unistd.h>
 
 namespace meterdesk::link {
 
@@ -33,6 +35,11 @@ public:
         if (!port_.open(QIODevice::ReadWrite)) {
             return {FailureOf(port_.error()), port_.errorString().toLocal8Bit().toStdString()};
         }
+        // Qt reads whatever arrives at once, waking the event loop for every
+        // few bytes on the line (hundreds of times a second at 19200 baud).
+        // Held to one byte, its buffer stops the reading after the first byte;
+        // the rest waits in the system's queue until the poll takes it.
+        port_.setReadBufferSize(1);
         return {};
     }
 
@@ -76,13 +83,27 @@ public:
     }
 
     ReadResult ReadQueued(std::uint8_t* buffer, std::size_t capacity) override {
-        port_.waitForReadyRead(0);
-        const qint64 count =
-            port_.read(reinterpret_cast<char*>(buffer), static_cast<qint64>(capacity));
         ReadResult result;
-        result.count = count > 0 ? static_cast<std::size_t>(count) : 0;
+        // First the byte Qt holds, then the rest straight from the line, so
+        // the order is kept. Taking Qt's byte lets it watch the line again.
+        if (port_.bytesAvailable() > 0) {
+            const qint64 count =
+                port_.read(reinterpret_cast<char*>(buffer), static_cast<qint64>(capacity));
+            result.count = count > 0 ? static_cast<std::size_t>(count) : 0;
+        }
+        bool readFailed = false;
+        if (result.count < capacity) {
+            const ssize_t count = ::read(static_cast<int>(port_.handle()), buffer + result.count,
+                                         capacity - result.count);
+            if (count > 0) {
+                result.count += static_cast<std::size_t>(count);
+            } else if (count < 0 && errno != EAGAIN && errno != EINTR) {
+                readFailed = true; // EIO: the device is gone
+            }
+        }
         result.portGone =
-            result.count == 0 && (port_.error() == QSerialPort::ResourceError || DeviceHungUp());
+            result.count == 0 &&
+            (readFailed || port_.error() == QSerialPort::ResourceError || DeviceHungUp());
         return result;
     }
 

@@ -7,6 +7,8 @@
 #include "tests/support/DecodingChain.h"
 #include "tests/support/FakeSerial.h"
 
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -91,6 +93,26 @@ TEST_F(PtyLink, ManyFramesInOneTick) {
     pty.Write(line.data(), line.size());
     TickUntilDelivered(line.size());
     EXPECT_EQ(decoded, 300);
+}
+
+TEST_F(PtyLink, BytesTheEventLoopTookBeforeThePollComeFirst) {
+    // Between polls the event loop may take the first byte off the line; the
+    // poll must hand it on ahead of the rest.
+    std::string received;
+    driver->OnReceiveData = [&](TCommPortDriver&, const std::uint8_t* data, std::int32_t size) {
+        received.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(size));
+    };
+    const std::string sent = "\n11234;00;\r\n12345;00;\r\n";
+    pty.Write(reinterpret_cast<const std::uint8_t*>(sent.data()), 5);
+    QTest::qWait(50);
+    pty.Write(reinterpret_cast<const std::uint8_t*>(sent.data()) + 5, sent.size() - 5);
+    QTest::qWait(50);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (received.size() < sent.size() && std::chrono::steady_clock::now() < deadline) {
+        driver->Poll();
+        QTest::qWait(1);
+    }
+    EXPECT_EQ(received, sent);
 }
 
 TEST_F(PtyLink, MeterEndThatHangsUpReadsAsAVanishedPort) {
