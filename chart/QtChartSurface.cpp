@@ -51,7 +51,11 @@ QtChartSurface::QtChartSurface(QChart* chart)
 }
 
 void QtChartSurface::ScheduleRefresh() {
-    refresh_->start();
+    // A pending refresh is not pushed back: under a steady stream of points
+    // the chart still moves ten times a second.
+    if (!refresh_->isActive()) {
+        refresh_->start();
+    }
 }
 
 void QtChartSurface::AppendValue(double value) {
@@ -72,14 +76,12 @@ void QtChartSurface::ShowArea(bool shown) {
 }
 
 void QtChartSurface::SetBottomMin(double minimum) {
-    bottomMin_ = minimum;
-    bottomAxis_->setMin(minimum);
+    bottomMin_ = minimum; // the axis follows at the refresh: relabelling it is costly
     ScheduleRefresh();
 }
 
 void QtChartSurface::SetBottomMax(double maximum) {
     bottomMax_ = maximum;
-    bottomAxis_->setMax(maximum);
     ScheduleRefresh();
 }
 
@@ -109,6 +111,7 @@ void QtChartSurface::RefreshNow() {
     constexpr int kColumnsBeforeLayout = 300;
     const int laidOut = static_cast<int>(chart_->plotArea().width());
     const int columns = laidOut > 1 ? laidOut : kColumnsBeforeLayout;
+    bottomAxis_->setRange(bottomMin_, bottomMax_);
     const std::vector<PlotPoint> page = DecimatedWindow(store_, bottomMin_, bottomMax_, columns);
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(page.size()));

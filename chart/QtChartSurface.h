@@ -35,7 +35,8 @@ public:
     void SetValueMax(double maximum) override;
     void Repaint() override;
 
-    // Hands the series the page in view now (normally deferred).
+    // Sets the bottom axis to the page and hands the series the points in
+    // view now (normally deferred).
     void RefreshNow();
 
     QAreaSeries* AreaSeries() const { return area_; }
