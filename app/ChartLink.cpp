@@ -215,7 +215,8 @@ void TFCOMM::Timer5Timer() {
 }
 
 void TFCOMM::JudgeStep() {
-    T1VALUE->setText(Latin1(state_.ReadingValue));
+    pendingReading_ = state_.ReadingValue; // shown at the view refresh
+    ScheduleViewRefresh();
     const chart::Verdict verdict =
         chart::JudgeReading(state_.ReadingValue, T1HI->text().toLocal8Bit().toStdString(),
                             T1LO->text().toLocal8Bit().toStdString(), state_.LocaleFormat);

@@ -144,7 +144,7 @@ bool TFCOMM::MayReplace(const std::string& chosen, const std::string& fixed) {
 
 void TFCOMM::FollowLastRow() {
     gridFollowPending_ = true;
-    ScheduleViewRefresh();
+    ScheduleGridRefresh();
 }
 
 void TFCOMM::saveasClick() {

@@ -8,6 +8,7 @@
 #include "decode/LcdPanel.h"
 #include "link/PortNames.h"
 #include "link/QtSerialLink.h"
+#include "record/MeasurementModel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -127,7 +128,12 @@ void TFCOMM::BindDecoding() {
         panelDirty_ = true;
         ScheduleViewRefresh();
     };
-    handOffs.BarGraphAt = [this](std::int32_t position) { PBar2->setValue(position); };
+    // A progress bar repaints at once on each new value, so the bar takes
+    // only the latest position at the view refresh.
+    handOffs.BarGraphAt = [this](std::int32_t position) {
+        pendingBar_ = position;
+        ScheduleViewRefresh();
+    };
     assembler_.sink.HistoryLine = [this](const std::string& line) {
         if (static_cast<std::size_t>(HistoryListBox->count()) >= decode::kHistoryLineLimit) {
             delete HistoryListBox->takeItem(0);
@@ -156,11 +162,24 @@ void TFCOMM::ScheduleViewRefresh() {
 }
 
 void TFCOMM::RefreshViews() {
-    if (gridFollowPending_ && !cds1.ViewsSuspended() && !cds1.Empty()) {
-        const int last = static_cast<int>(cds1.RowCount()) - 1;
-        DBGrid1->setCurrentIndex(DBGrid1->model()->index(last, 0));
+    if (gridDirty_) {
+        // Every other pass while rows keep coming; the half-period slack
+        // absorbs the timer's lateness.
+        const auto sinceGrid = std::chrono::steady_clock::now() - lastGridRefresh_;
+        if (sinceGrid >= std::chrono::milliseconds(kGridRefreshMs - kViewRefreshMs / 2)) {
+            RefreshGrid();
+        } else {
+            viewRefresh_->start();
+        }
     }
-    gridFollowPending_ = false;
+    if (pendingBar_) {
+        PBar2->setValue(*pendingBar_);
+        pendingBar_.reset();
+    }
+    if (pendingReading_) {
+        T1VALUE->setText(QString::fromLatin1(pendingReading_->c_str()));
+        pendingReading_.reset();
+    }
     if (panelDirty_) {
         panelDirty_ = false;
         Panel1->Draw(panelState_);

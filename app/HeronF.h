@@ -18,6 +18,7 @@
 #include <QMainWindow>
 #include <QRect>
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -43,6 +44,9 @@ class QToolButton;
 
 namespace meterdesk::decode {
 class LcdPanel;
+}
+namespace meterdesk::record {
+class MeasurementModel;
 }
 namespace meterdesk::chart {
 class QtChartSurface;
@@ -197,11 +201,18 @@ private:
     void FitScrollRange();
     void TraceFrame(const std::string& frameText);
     void RefreshViews();
-    // The replica, the trace and the grid's current row are brought up to
-    // date at most this often, however fast frames come: a meter's display
-    // reads well at ten updates a second and repainting costs.
+    // The replica, the reading's box, the bar and the trace are brought up
+    // to date at most this often, however fast frames come: a meter's
+    // display reads well at ten updates a second and repainting costs.
     static constexpr int kViewRefreshMs = 100;
     void ScheduleViewRefresh();
+    // New rows reach the grid with the other views, but at most this often:
+    // each batch relays out and repaints the whole grid, the costliest view,
+    // and at full line rate rows pass faster than anyone reads them.
+    static constexpr int kGridRefreshMs = 200;
+    // Marks the grid for the next view refresh.
+    void ScheduleGridRefresh();
+    void RefreshGrid();
     void RunFormCreate();
     void ChoosePort(link::TComPortNumber port);
     void BindChart();
@@ -232,6 +243,7 @@ private:
     link::TCommPortDriver CommPortDriver1;
     StartUpHooks hooks_;
     record::MeasurementTable cds1;
+    record::MeasurementModel* gridModel_ = nullptr; // owned by the grid
     std::unique_ptr<record::Recorder> recorder_;
     chart::QtChartSurface* chartSurface_ = nullptr; // owned by the chart
     std::unique_ptr<chart::TChartControl> ChartControl;
@@ -243,7 +255,11 @@ private:
     QRect ScaleRestoreBounds;
     static constexpr std::size_t kTraceLines = 1000;
     QTimer* viewRefresh_ = nullptr;
+    bool gridDirty_ = false;
+    std::chrono::steady_clock::time_point lastGridRefresh_;
     bool panelDirty_ = false;
+    std::optional<std::int32_t> pendingBar_;
+    std::optional<std::string> pendingReading_;
     std::deque<std::string> pendingTrace_;
     std::unique_ptr<FilePrompt> fileNames_;
     bool previewOpen_ = false;

@@ -18,14 +18,15 @@
 #include <QTimer>
 
 #include <array>
+#include <chrono>
 
 namespace meterdesk::app {
 
 void TFCOMM::BindRecord() {
     hooks_.CreateTable = [this] {
-        auto* model = new record::MeasurementModel(cds1, DBGrid1);
+        gridModel_ = new record::MeasurementModel(cds1, DBGrid1, [this] { ScheduleGridRefresh(); });
         QAbstractItemModel* placeholder = DBGrid1->model();
-        DBGrid1->setModel(model);
+        DBGrid1->setModel(gridModel_);
         delete placeholder;
         constexpr std::array<int, 6> kWidths{39, 53, 37, 43, 36, 36};
         for (int column = 0; column < 6; ++column) {
@@ -48,11 +49,27 @@ record::RecordSettings TFCOMM::CurrentRecordSettings() const {
 
 void TFCOMM::INDataToTable() {
     if (recorder_->INDataToTable(CurrentRecordSettings())) {
-        // The grid's current row follows the new rows, once per pass of the
-        // event loop however many rows one poll brought.
-        gridFollowPending_ = true;
-        ScheduleViewRefresh();
+        gridFollowPending_ = true; // the current row follows the new rows
+        ScheduleGridRefresh();
     }
+}
+
+void TFCOMM::ScheduleGridRefresh() {
+    gridDirty_ = true;
+    ScheduleViewRefresh();
+}
+
+void TFCOMM::RefreshGrid() {
+    gridDirty_ = false;
+    lastGridRefresh_ = std::chrono::steady_clock::now();
+    if (gridModel_ != nullptr) {
+        gridModel_->ShowNewRows();
+    }
+    if (gridFollowPending_ && !cds1.ViewsSuspended() && !cds1.Empty()) {
+        const int last = static_cast<int>(cds1.RowCount()) - 1;
+        DBGrid1->setCurrentIndex(DBGrid1->model()->index(last, 0));
+    }
+    gridFollowPending_ = false;
 }
 
 void TFCOMM::PlotReading() {

@@ -32,6 +32,19 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
+// The grid's row indicator column. Its width is fixed, so it needs no
+// measuring of its sections, which Qt would redo for every batch of rows.
+class RowIndicatorHeader final : public QHeaderView {
+public:
+    explicit RowIndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+        setSectionsClickable(true);
+        setHighlightSections(true);
+        setDefaultSectionSize(17);
+        setFixedWidth(11);
+    }
+    QSize sizeHint() const override { return {width(), length()}; }
+};
+
 QToolButton* SpeedButton(QWidget* parent, const QString& caption, const QFont& font) {
     auto* button = new QToolButton(parent);
     button->setText(caption);
@@ -143,8 +156,7 @@ void TFCOMM::BuildLogToolbar(QWidget* parent) {
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid1->verticalHeader()->setDefaultSectionSize(17);
-    DBGrid1->verticalHeader()->setFixedWidth(11); // the row indicator column
+    DBGrid1->setVerticalHeader(new RowIndicatorHeader(DBGrid1));
     auto* columns = new QStandardItemModel(0, 6, DBGrid1);
     columns->setHorizontalHeaderLabels({QStringLiteral("No"), QStringLiteral("Time"),
                                         QStringLiteral("DC/AC"), QStringLiteral("Value"),

@@ -7,17 +7,32 @@
 
 namespace meterdesk::record {
 
-MeasurementModel::MeasurementModel(MeasurementTable& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table) {
-    table_.SetObserver({[this](std::size_t first, std::size_t count) {
-                            beginInsertRows(QModelIndex(), static_cast<int>(first),
-                                            static_cast<int>(first + count - 1));
+MeasurementModel::MeasurementModel(MeasurementTable& table, QObject* parent,
+                                   std::function<void()> rowsWaiting)
+    : QAbstractTableModel(parent), table_(table), rowsWaiting_(std::move(rowsWaiting)),
+      shownRows_(table.RowCount()) {
+    table_.SetObserver({{},
+                        [this] {
+                            if (rowsWaiting_) {
+                                rowsWaiting_();
+                            }
                         },
-                        [this] { endInsertRows(); },
                         [this] {
                             beginResetModel();
+                            shownRows_ = table_.RowCount();
                             endResetModel();
                         }});
+}
+
+bool MeasurementModel::ShowNewRows() {
+    const std::size_t rows = table_.RowCount();
+    if (table_.ViewsSuspended() || rows <= shownRows_) {
+        return false;
+    }
+    beginInsertRows(QModelIndex(), static_cast<int>(shownRows_), static_cast<int>(rows - 1));
+    shownRows_ = rows;
+    endInsertRows();
+    return true;
 }
 
 MeasurementModel::~MeasurementModel() {
@@ -25,7 +40,7 @@ MeasurementModel::~MeasurementModel() {
 }
 
 int MeasurementModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(table_.RowCount());
+    return parent.isValid() ? 0 : static_cast<int>(shownRows_);
 }
 
 int MeasurementModel::columnCount(const QModelIndex& parent) const {

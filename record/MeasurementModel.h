@@ -5,16 +5,26 @@
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
 
+#include <functional>
+
 namespace meterdesk::record {
 
 // The measurement table as the grid shows it: six read-only columns titled
-// by the field names, aligned as the log lays them out. Rows arrive through
-// the table's observer, so the grid inserts them one by one and reads the
-// whole table afresh after a suspended walk.
+// by the field names, aligned as the log lays them out. At full line rate
+// rows arrive faster than anyone can read them, and inserting each one
+// relays out and repaints the grid, so appended rows wait: the table's
+// observer calls `rowsWaiting`, and the owner shows them in one insertion
+// with ShowNewRows at its next view refresh. Emptying the table and the end
+// of a suspended walk make the grid read the whole table afresh at once.
 class MeasurementModel final : public QAbstractTableModel {
 public:
-    MeasurementModel(MeasurementTable& table, QObject* parent);
+    MeasurementModel(MeasurementTable& table, QObject* parent,
+                     std::function<void()> rowsWaiting = {});
     ~MeasurementModel() override;
+
+    // Inserts the rows appended since the last call; false when there were
+    // none or the table's views are suspended.
+    bool ShowNewRows();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -24,6 +34,8 @@ public:
 
 private:
     MeasurementTable& table_;
+    std::function<void()> rowsWaiting_;
+    std::size_t shownRows_;
 };
 
 // Paints the "Unit" column with the segment font's symbols (k* as kΩ).

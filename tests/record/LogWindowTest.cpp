@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -29,17 +30,22 @@ struct LogWindow : ::testing::Test {
 };
 
 TEST_F(LogWindow, EveryFrameBecomesARowTheGridFollows) {
-    QAbstractItemModelTester tester(window->DBGrid1->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModel* model = window->DBGrid1->model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
     Frame("A11234B40AD");
     Frame("A200003102D");
-    QAbstractItemModel* model = window->DBGrid1->model();
+    EXPECT_EQ(window->table().RowCount(), 2U);
+    EXPECT_EQ(model->rowCount(), 0); // the grid takes new rows at its next refresh
+    QTest::qWait(250);               // the views refresh at most ten times a second
     ASSERT_EQ(model->rowCount(), 2);
+    ASSERT_EQ(inserted.count(), 1); // both rows in one insertion
+    EXPECT_EQ(inserted.front().value(1).toInt(), 0);
+    EXPECT_EQ(inserted.front().value(2).toInt(), 1);
     EXPECT_EQ(model->headerData(2, Qt::Horizontal).toString(), QStringLiteral("DC/AC"));
     EXPECT_EQ(model->index(0, 3).data().toString(), QStringLiteral("-12.34"));
     EXPECT_EQ(model->index(1, 4).data().toString(), QStringLiteral("k*"));
     EXPECT_EQ(model->index(1, 0).data().toInt(), 2);
-    QTest::qWait(250); // the views refresh at most ten times a second
     EXPECT_EQ(window->DBGrid1->currentIndex().row(), 1);
     EXPECT_EQ(window->chartSurface()->ValueCount(), 3U);      // the origin and two readings
     EXPECT_EQ(window->judge->text(), QStringLiteral("Fail")); // overload
@@ -52,13 +58,16 @@ TEST_F(LogWindow, AtTheLimitChartAndJudgeStopWhileThePanelGoesOn) {
     Frame("A11234B00AD");
     Frame("A11111B40AD");
     EXPECT_EQ(window->table().RowCount(), 1U);
+    QTest::qWait(250); // the views refresh at most ten times a second
     EXPECT_EQ(window->T1VALUE->text(), QStringLiteral("12.34"));
     EXPECT_EQ(window->chartSurface()->ValueCount(), 2U);
     EXPECT_EQ(window->panelState().digitCaptions[3], "1"); // the replica still follows
 }
 
 TEST_F(LogWindow, NewLogAsksAndOnlyYesClears) {
-    Frame("A11234B00AD");
+    QAbstractItemModel* model = window->DBGrid1->model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    Frame("A11234B00AD"); // still waiting for the grid when the log is cleared
     AnswerNextMessageBox(QMessageBox::No, nullptr);
     window->RecordNewClick();
     EXPECT_EQ(window->table().RowCount(), 1U);
@@ -70,6 +79,8 @@ TEST_F(LogWindow, NewLogAsksAndOnlyYesClears) {
     EXPECT_EQ(window->state().NextRecordNo, 1);
     EXPECT_EQ(window->chartSurface()->ValueCount(), 1U);
     EXPECT_EQ(window->Bt10->text(), QStringLiteral("1"));
+    QTest::qWait(250);
+    EXPECT_EQ(model->rowCount(), 0);
 }
 
 TEST_F(LogWindow, RowLimitMenuChecksOneItem) {
