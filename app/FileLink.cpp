@@ -142,11 +142,6 @@ bool TFCOMM::MayReplace(const std::string& chosen, const std::string& fixed) {
     return question.exec() == QMessageBox::Yes;
 }
 
-void TFCOMM::FollowLastRow() {
-    gridFollowPending_ = true;
-    ScheduleGridRefresh();
-}
-
 void TFCOMM::saveasClick() {
     ClearFileName(*SaveDialog2);
     const std::optional<QString> chosen = fileNames_->Ask(*SaveDialog2);
@@ -168,7 +163,7 @@ void TFCOMM::TableToFile(record::MeasurementTable& table, const std::string& nam
         ShownProgress progress(this, QStringLiteral("Saving the table..."));
         outcome = record::SaveTable(record::LocalFiles(), table, name, progress.Walk());
     }
-    FollowLastRow();
+    ScheduleGridRefresh(); // the current row follows the last
     if (outcome.packet && outcome.error) {
         ShowError(record::NotSavedMessage(name, *outcome.error));
     } else if (outcome.packet) {
@@ -194,7 +189,7 @@ void TFCOMM::FileToTable(const std::string& name, record::MeasurementTable& tabl
         ShownProgress progress(this, QStringLiteral("Loading the table..."));
         outcome = record::LoadTable(record::LocalFiles(), name, table, emptyFirst, progress.Walk());
     }
-    FollowLastRow();
+    ScheduleGridRefresh(); // the current row follows the last
     if (!outcome.ok) {
         QMessageBox box(QMessageBox::Critical, Shown(record::kLoadFailedCaption),
                         Shown(record::kLoadFailed), QMessageBox::Ok, this);
@@ -246,7 +241,7 @@ void TFCOMM::BtPrintClick() {
         })();
     });
     preview.exec();
-    FollowLastRow();
+    ScheduleGridRefresh(); // the current row follows the last
 }
 
 } // namespace meterdesk::app

@@ -210,7 +210,8 @@ private:
     // each batch relays out and repaints the whole grid, the costliest view,
     // and at full line rate rows pass faster than anyone reads them.
     static constexpr int kGridRefreshMs = 200;
-    // Marks the grid for the next view refresh.
+    // Marks the grid for the next view refresh, which shows the rows waiting
+    // and moves the current row to the last.
     void ScheduleGridRefresh();
     void RefreshGrid();
     void RunFormCreate();
@@ -228,7 +229,6 @@ private:
     void BindFiles();
     void Tell(const QString& text);
     bool MayReplace(const std::string& chosen, const std::string& fixed);
-    void FollowLastRow();
     std::optional<std::string> SaveChartPicture(const std::string& name);
 
     // Shared state and the decoding chain
@@ -250,7 +250,6 @@ private:
     chart::BarScale barScale_;
     std::unique_ptr<chart::ScaleImage> scaleCanvas_;
     std::optional<chart::Verdict> shownVerdict_;
-    bool gridFollowPending_ = false;
     QRect ChartRestoreBounds;
     QRect ScaleRestoreBounds;
     static constexpr std::size_t kTraceLines = 1000;

@@ -48,10 +48,8 @@ record::RecordSettings TFCOMM::CurrentRecordSettings() const {
 }
 
 void TFCOMM::INDataToTable() {
-    if (recorder_->INDataToTable(CurrentRecordSettings())) {
-        gridFollowPending_ = true; // the current row follows the new rows
-        ScheduleGridRefresh();
-    }
+    // A new row reaches the grid through the model's rowsWaiting.
+    recorder_->INDataToTable(CurrentRecordSettings());
 }
 
 void TFCOMM::ScheduleGridRefresh() {
@@ -65,11 +63,10 @@ void TFCOMM::RefreshGrid() {
     if (gridModel_ != nullptr) {
         gridModel_->ShowNewRows();
     }
-    if (gridFollowPending_ && !cds1.ViewsSuspended() && !cds1.Empty()) {
+    if (!cds1.ViewsSuspended() && !cds1.Empty()) {
         const int last = static_cast<int>(cds1.RowCount()) - 1;
         DBGrid1->setCurrentIndex(DBGrid1->model()->index(last, 0));
     }
-    gridFollowPending_ = false;
 }
 
 void TFCOMM::PlotReading() {

@@ -271,28 +271,26 @@ void TJvHidDeviceController::SetOnDeviceData(TJvHidDataEvent handler) {
     OnDeviceData_ = handler;
 }
 
-void TJvHidDeviceController::SetOnDeviceDataError(TJvHidDataErrorEvent handler) {
-    if (handler == OnDeviceDataError_) {
+template <typename Handler>
+void TJvHidDeviceController::PassOnHandler(Handler TJvHidDevice::*field, Handler& current,
+                                           const Handler& handler) {
+    if (handler == current) {
         return;
     }
     for (TJvHidDevice* device : Devices) {
-        if (device->DataErrorHandler_ == OnDeviceDataError_) {
-            device->DataErrorHandler_ = handler;
+        if (device->*field == current) {
+            device->*field = handler;
         }
     }
-    OnDeviceDataError_ = handler;
+    current = handler;
+}
+
+void TJvHidDeviceController::SetOnDeviceDataError(TJvHidDataErrorEvent handler) {
+    PassOnHandler(&TJvHidDevice::DataErrorHandler_, OnDeviceDataError_, handler);
 }
 
 void TJvHidDeviceController::SetOnDeviceUnplug(TJvHidPlugEvent handler) {
-    if (handler == OnDeviceUnplug_) {
-        return;
-    }
-    for (TJvHidDevice* device : Devices) {
-        if (device->UnplugHandler_ == OnDeviceUnplug_) {
-            device->UnplugHandler_ = handler;
-        }
-    }
-    OnDeviceUnplug_ = handler;
+    PassOnHandler(&TJvHidDevice::UnplugHandler_, OnDeviceUnplug_, handler);
 }
 
 void TJvHidDeviceController::SetDevThreadSleepTime(std::int32_t value) {

@@ -228,6 +228,10 @@ public:
 
 private:
     friend class TJvHidDevice;
+    // Gives `handler` to every device still on the controller's `current`
+    // one (a device given its own handler keeps it), then makes it current.
+    template <typename Handler>
+    void PassOnHandler(Handler TJvHidDevice::*field, Handler& current, const Handler& handler);
 
     std::vector<std::unique_ptr<TJvHidDevice>> ListDevices();
     void Rescan();
