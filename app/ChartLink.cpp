@@ -3,10 +3,10 @@
 #include "app/Controls.h"
 #include "app/HandlerGuard.h"
 #include "app/HeronF.h"
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "chart/Limits.h"
-#include "chart/QtChartSurface.h"
-#include "chart/ScaleImage.h"
+#include "chart/ui/QtChartSurface.h"
+#include "chart/ui/ScaleImage.h"
 
 #include <QChartView>
 #include <QCheckBox>
@@ -202,14 +202,14 @@ void TFCOMM::T1LOChange() {
 
 void TFCOMM::Timer4Timer() {
     Timer4->stop();
-    if (!TextToFloat(T1HI->text().toLocal8Bit().toStdString(), state_.LocaleFormat)) {
+    if (!base::TextToFloat(T1HI->text().toLocal8Bit().toStdString(), state_.LocaleFormat)) {
         T1HI->setText(QStringLiteral("5999"));
     }
 }
 
 void TFCOMM::Timer5Timer() {
     Timer5->stop();
-    if (!TextToFloat(T1LO->text().toLocal8Bit().toStdString(), state_.LocaleFormat)) {
+    if (!base::TextToFloat(T1LO->text().toLocal8Bit().toStdString(), state_.LocaleFormat)) {
         T1LO->setText(QStringLiteral("-5999"));
     }
 }

@@ -1,6 +1,6 @@
 #include "app/DemoMeter.h"
 
-#include "link/LinuxHid.h"
+#include "link/platform/LinuxHid.h"
 
 namespace meterdesk::app {
 

@@ -4,11 +4,11 @@
 #include "app/FilePrompt.h"
 #include "app/HandlerGuard.h"
 #include "app/HeronF.h"
-#include "chart/QtChartSurface.h"
-#include "record/ChartPicture.h"
+#include "chart/ui/QtChartSurface.h"
 #include "record/DataFileNames.h"
 #include "record/DataFiles.h"
-#include "record/TableReport.h"
+#include "record/ui/ChartPicture.h"
+#include "record/ui/TableReport.h"
 
 #include <QApplication>
 #include <QChartView>

@@ -3,12 +3,12 @@
 #include "app/Controls.h"
 #include "app/FilePrompt.h"
 #include "app/HandlerGuard.h"
-#include "chart/QtChartSurface.h"
-#include "chart/ScaleImage.h"
-#include "decode/LcdPanel.h"
+#include "chart/ui/QtChartSurface.h"
+#include "chart/ui/ScaleImage.h"
+#include "decode/ui/LcdPanel.h"
 #include "link/PortNames.h"
-#include "link/QtSerialLink.h"
-#include "record/MeasurementModel.h"
+#include "link/platform/QtSerialLink.h"
+#include "record/ui/MeasurementModel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,7 +35,7 @@ link::SerialPlatform TFCOMM::DefaultSerialPlatform() {
         std::make_shared<link::ListedPortDirectory>(link::ListSystemSerialPorts));
 }
 
-TFCOMM::TFCOMM(std::unique_ptr<LocaleSource> locale, ModelProfile profile,
+TFCOMM::TFCOMM(std::unique_ptr<base::LocaleSource> locale, base::ModelProfile profile,
                link::SerialPlatform serial, std::shared_ptr<link::HidPlatform> hid)
     : profile_(profile), locale_(std::move(locale)), ports_(serial.directory), COMM2(serial),
       CommPortDriver1(serial), HidCtl(std::move(hid)) {
@@ -313,21 +313,21 @@ void TFCOMM::SetSerialSpeed(std::int32_t baudRate) {
     }
 }
 
-void TFCOMM::BindReceiveHandler(ReceiveHandler handler) {
+void TFCOMM::BindReceiveHandler(base::ReceiveHandler handler) {
     switch (handler) {
-    case ReceiveHandler::HHeronRData:
+    case base::ReceiveHandler::HHeronRData:
         COMM2.OnReceiveData = [this](link::TCommPortDriver&, const std::uint8_t* bytes,
                                      std::int32_t size) {
             assembler_.HHeronRData(bytes, static_cast<std::uint32_t>(size));
         };
         break;
-    case ReceiveHandler::HPipitRData:
+    case base::ReceiveHandler::HPipitRData:
         COMM2.OnReceiveData = [this](link::TCommPortDriver&, const std::uint8_t* bytes,
                                      std::int32_t size) {
             assembler_.HPipitRData(bytes, static_cast<std::uint32_t>(size));
         };
         break;
-    case ReceiveHandler::None:
+    case base::ReceiveHandler::None:
         COMM2.OnReceiveData = nullptr;
         break;
     }
@@ -338,7 +338,7 @@ void TFCOMM::SetFirstDigitCaption(const std::string& caption) {
     Panel1->Draw(panelState_);
 }
 
-void TFCOMM::WriteCountClassTexts(const CountClassRow& row) {
+void TFCOMM::WriteCountClassTexts(const base::CountClassRow& row) {
     const auto text = [](std::string_view view) {
         return QString::fromLatin1(view.data(), static_cast<qsizetype>(view.size()));
     };

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "app/Locale.h"
-#include "app/MeasurementState.h"
-#include "app/ModelProfile.h"
 #include "app/StartUp.h"
-#include "app/UsbConnection.h"
+#include "base/Locale.h"
+#include "base/MeasurementState.h"
+#include "base/ModelProfile.h"
 #include "chart/BarScale.h"
 #include "chart/ChartControl.h"
 #include "chart/Limits.h"
@@ -12,6 +11,7 @@
 #include "decode/FrameAssembler.h"
 #include "decode/PanelState.h"
 #include "link/CommPortDriver.h"
+#include "link/UsbConnection.h"
 #include "record/MeasurementTable.h"
 #include "record/Recorder.h"
 
@@ -68,8 +68,8 @@ public:
     static constexpr int kClientWidth = 620;
     static constexpr int kClientHeight = 407;
 
-    explicit TFCOMM(std::unique_ptr<LocaleSource> locale = MakeSystemLocale(),
-                    ModelProfile profile = kBuildProfile,
+    explicit TFCOMM(std::unique_ptr<base::LocaleSource> locale = base::MakeSystemLocale(),
+                    base::ModelProfile profile = base::kBuildProfile,
                     link::SerialPlatform serial = DefaultSerialPlatform(),
                     std::shared_ptr<link::HidPlatform> hid = DefaultHidPlatform());
 
@@ -82,13 +82,13 @@ public:
     // Shows the window centred on its screen.
     void ShowCentred();
 
-    MeasurementState& state() { return state_; }
+    base::MeasurementState& state() { return state_; }
     decode::PanelState& panelState() { return panelState_; }
     link::TCommPortDriver& comm2() { return COMM2; }
     decode::DisplayDecoder& decoder() { return decoder_; }
     StartUpHooks& startUpHooks() { return hooks_; }
     link::TJvHidDeviceController& hidCtl() { return HidCtl; }
-    UsbConnection& usb() { return *usb_; }
+    link::UsbConnection& usb() { return *usb_; }
 
     // Handlers of the window's own controls.
     void BitBtn1Click();
@@ -181,9 +181,9 @@ private:
     // StartUpWindow
     void SetCaption(const std::string& caption) override;
     void SetSerialSpeed(std::int32_t baudRate) override;
-    void BindReceiveHandler(ReceiveHandler handler) override;
+    void BindReceiveHandler(base::ReceiveHandler handler) override;
     void SetFirstDigitCaption(const std::string& caption) override;
-    void WriteCountClassTexts(const CountClassRow& row) override;
+    void WriteCountClassTexts(const base::CountClassRow& row) override;
 
     void BuildConnectionBar(QWidget* client);
     void BuildDisplayArea(QWidget* client);
@@ -232,9 +232,9 @@ private:
     std::optional<std::string> SaveChartPicture(const std::string& name);
 
     // Shared state and the decoding chain
-    ModelProfile profile_;
-    std::unique_ptr<LocaleSource> locale_;
-    MeasurementState state_;
+    base::ModelProfile profile_;
+    std::unique_ptr<base::LocaleSource> locale_;
+    base::MeasurementState state_;
     decode::PanelState panelState_;
     decode::DisplayDecoder decoder_{state_, panelState_, profile_, *locale_};
     decode::FrameAssembler assembler_{state_, decoder_};
@@ -264,8 +264,8 @@ private:
     bool previewOpen_ = false;
     // The USB link. The controller is destroyed first, so the devices the
     // list gives back afterwards are not rebuilt on the way out.
-    std::unique_ptr<UsbLinkView> usbView_;
-    std::unique_ptr<UsbConnection> usb_;
+    std::unique_ptr<link::UsbLinkView> usbView_;
+    std::unique_ptr<link::UsbConnection> usb_;
     link::TJvHidDeviceController HidCtl;
 
 public:

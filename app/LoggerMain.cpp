@@ -1,18 +1,18 @@
 // meterdesk-log: the meter's readings logged without a window, on the same
 // decoding, log rules and file writers as the desktop program.
-#include "app/Locale.h"
-#include "app/MeasurementState.h"
-#include "app/ModelProfile.h"
-#include "app/UsbConnection.h"
+#include "app/LoggerOptions.h"
+#include "base/Locale.h"
+#include "base/MeasurementState.h"
+#include "base/ModelProfile.h"
 #include "decode/DisplayDecoder.h"
 #include "decode/FrameAssembler.h"
 #include "link/CommPortDriver.h"
-#include "link/LinuxHid.h"
 #include "link/PortNames.h"
-#include "link/QtSerialLink.h"
 #include "link/SerialMessages.h"
+#include "link/UsbConnection.h"
+#include "link/platform/LinuxHid.h"
+#include "link/platform/QtSerialLink.h"
 #include "record/DataFiles.h"
-#include "record/LoggerOptions.h"
 #include "record/Recorder.h"
 #include "record/TextTableFile.h"
 
@@ -54,7 +54,7 @@ void RequestStop(int) {
 
 // The USB link without a window: "USB Connect" is held down, messages go
 // to standard error, and a refused connection ends the run.
-class HeadlessUsb final : public app::UsbLinkView {
+class HeadlessUsb final : public link::UsbLinkView {
 public:
     void ClearDeviceLines() override { lines_ = 0; }
     void AddDeviceLine(const std::string&) override { ++lines_; }
@@ -77,8 +77,8 @@ private:
 // One logging run: source -> assembly -> decoding -> log -> standard output.
 class LogSession {
 public:
-    explicit LogSession(const record::LoggerOptions& options)
-        : options_(options), locale_(app::MakeSystemLocale()),
+    explicit LogSession(const app::LoggerOptions& options)
+        : options_(options), locale_(base::MakeSystemLocale()),
           decoder_(state_, panel_, profile_, *locale_), assembler_(state_, decoder_),
           recorder_(state_, table_,
                     {record::LocalClockText, {}, {}, [](const std::string& text) { Fail(text); }}) {
@@ -95,7 +95,7 @@ public:
     }
 
     int Run() {
-        if (options_.source == record::LogSource::InputFile) {
+        if (options_.source == app::LogSource::InputFile) {
             ReadInput();
             return Finish();
         }
@@ -114,7 +114,7 @@ public:
             QTimer::singleShot(static_cast<int>(*options_.durationSeconds * 1000),
                                [] { QCoreApplication::exit(0); });
         }
-        if (options_.source == record::LogSource::Usb) {
+        if (options_.source == app::LogSource::Usb) {
             StartUsb();
         } else {
             StartSerial();
@@ -172,14 +172,14 @@ private:
     void StartSerial() {
         auto ports = std::make_shared<link::ListedPortDirectory>(link::ListSystemSerialPorts);
         link::TComPortNumber port = link::TComPortNumber::pnCOM1;
-        if (options_.source == record::LogSource::SerialPath) {
+        if (options_.source == app::LogSource::SerialPath) {
             ports->Override("COM1", options_.serialPath);
         } else {
             port = static_cast<link::TComPortNumber>(options_.comNumber - 1);
         }
         serial_ = std::make_unique<link::TCommPortDriver>(link::MakeQtSerialPlatform(ports));
         serial_->SetComPort(port);
-        serial_->SetComPortSpeed(link::SpeedOfBitRate(app::ResolveProfile(profile_).baudRate)
+        serial_->SetComPortSpeed(link::SpeedOfBitRate(base::ResolveProfile(profile_).baudRate)
                                      .value_or(link::TComPortBaudRate::br2400));
         serial_->OnReceiveData = [this](link::TCommPortDriver&, const std::uint8_t* data,
                                         std::int32_t size) {
@@ -197,10 +197,11 @@ private:
 
     void StartUsb() {
         hid_ = std::make_unique<link::TJvHidDeviceController>(link::MakeLinuxHidPlatform());
-        usb_ = std::make_unique<app::UsbConnection>(
+        usb_ = std::make_unique<link::UsbConnection>(
             *hid_, usbView_, state_, profile_,
-            app::BridgeReportHandlers{link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this),
-                                      link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this)});
+            link::BridgeReportHandlers{
+                link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this),
+                link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this)});
         hid_->SetOnEnumerate(link::TJvHidEnumerateEvent::Of<&LogSession::Enumerate>(this));
         hid_->SetOnDeviceChange(link::TNotifyEvent::Of<&LogSession::DeviceChange>(this));
         usb_->USBConClick();
@@ -232,10 +233,10 @@ private:
         return 0;
     }
 
-    const record::LoggerOptions& options_;
-    app::ModelProfile profile_ = app::kBuildProfile;
-    std::unique_ptr<app::LocaleSource> locale_;
-    app::MeasurementState state_;
+    const app::LoggerOptions& options_;
+    base::ModelProfile profile_ = base::kBuildProfile;
+    std::unique_ptr<base::LocaleSource> locale_;
+    base::MeasurementState state_;
     decode::PanelState panel_;
     decode::DisplayDecoder decoder_;
     decode::FrameAssembler assembler_;
@@ -245,10 +246,10 @@ private:
     std::unique_ptr<link::TCommPortDriver> serial_;
     HeadlessUsb usbView_;
     std::unique_ptr<link::TJvHidDeviceController> hid_;
-    std::unique_ptr<app::UsbConnection> usb_;
+    std::unique_ptr<link::UsbConnection> usb_;
 };
 
-int Convert(const record::LoggerOptions& options) {
+int Convert(const app::LoggerOptions& options) {
     record::MeasurementTable table;
     const record::LoadOutcome loaded =
         record::LoadTable(record::LocalFiles(), options.convertFrom, table, false);
@@ -267,22 +268,22 @@ int Convert(const record::LoggerOptions& options) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const record::LoggerOptions options = record::ParseLoggerOptions(arguments);
+    const app::LoggerOptions options = app::ParseLoggerOptions(arguments);
     if (!options.error.empty()) {
         std::fprintf(stderr, "meterdesk-log: %s\n\n%s", options.error.c_str(),
-                     record::LoggerUsage().c_str());
+                     app::LoggerUsage().c_str());
         return 2;
     }
     switch (options.command) {
-    case record::LoggerOptions::Command::Help:
-        std::printf("%s", record::LoggerUsage().c_str());
+    case app::LoggerOptions::Command::Help:
+        std::printf("%s", app::LoggerUsage().c_str());
         return 0;
-    case record::LoggerOptions::Command::Version:
+    case app::LoggerOptions::Command::Version:
         std::printf("meterdesk-log %s\n", MD_VERSION);
         return 0;
-    case record::LoggerOptions::Command::Convert:
+    case app::LoggerOptions::Command::Convert:
         return Convert(options);
-    case record::LoggerOptions::Command::Log:
+    case app::LoggerOptions::Command::Log:
         break;
     }
     struct sigaction stop {};

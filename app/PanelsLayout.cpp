@@ -2,7 +2,7 @@
 // with its toolbar, as the window lays them out.
 #include "app/Controls.h"
 #include "app/HeronF.h"
-#include "chart/QtChartSurface.h"
+#include "chart/ui/QtChartSurface.h"
 
 #include <QChart>
 #include <QChartView>

@@ -4,9 +4,9 @@
 #include "app/Controls.h"
 #include "app/HandlerGuard.h"
 #include "app/HeronF.h"
-#include "app/NumberText.h"
-#include "chart/QtChartSurface.h"
-#include "record/MeasurementModel.h"
+#include "base/NumberText.h"
+#include "chart/ui/QtChartSurface.h"
+#include "record/ui/MeasurementModel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -72,7 +72,7 @@ void TFCOMM::RefreshGrid() {
 void TFCOMM::PlotReading() {
     // A value that is no number (overload) goes to the top of the value axis,
     // or to the bottom when the display shows the minus sign.
-    const auto value = TextToFloat(state_.ReadingValue, state_.LocaleFormat);
+    const auto value = base::TextToFloat(state_.ReadingValue, state_.LocaleFormat);
     const double plotted = value                                            ? *value
                            : panelState_.Shown(decode::PanelElement::LcdFH) ? ChartControl->AxisMin
                                                                             : ChartControl->AxisMax;

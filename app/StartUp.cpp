@@ -12,20 +12,21 @@ void Run(const std::function<void()>& hook) {
 
 } // namespace
 
-void FormCreate(MeasurementState& state, LocaleSource& locale, const ModelProfile& profile,
-                StartUpWindow& window, const StartUpHooks& hooks) {
+void FormCreate(base::MeasurementState& state, base::LocaleSource& locale,
+                const base::ModelProfile& profile, StartUpWindow& window,
+                const StartUpHooks& hooks) {
     state.DecimalSep = locale.ReadDecimalSeparator();
     state.LocaleFormat = locale.ReadLocaleFormat();
     Run(hooks.CreatePager);
     Run(hooks.CreateTable);
-    ApplyCountClassNumbers(state, *FindCountClass("4"));
+    base::ApplyCountClassNumbers(state, *base::FindCountClass("4"));
     state.PrevUnit = "113";
     state.NextRecordNo = 1;
     state.RecordLimit = 10000;
 
     // The flags in their test order; each checked flag overrides what an
     // earlier one set, so applying the outcome once is the same.
-    const ProfileSettings settings = ResolveProfile(profile);
+    const base::ProfileSettings settings = base::ResolveProfile(profile);
     window.BindReceiveHandler(settings.receiveHandler);
     window.SetCaption(settings.caption);
     window.SetSerialSpeed(settings.baudRate);
@@ -36,8 +37,8 @@ void FormCreate(MeasurementState& state, LocaleSource& locale, const ModelProfil
     // others rewrite the numbers and then the limit and min/max texts.
     for (const char* name : {"6", "34"}) {
         if (state.CountClass == name) {
-            const CountClassRow row = *FindCountClass(name);
-            ApplyCountClassNumbers(state, row);
+            const base::CountClassRow row = *base::FindCountClass(name);
+            base::ApplyCountClassNumbers(state, row);
             window.WriteCountClassTexts(row);
         }
     }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Locale.h"
-#include "app/MeasurementState.h"
-#include "app/ModelProfile.h"
+#include "base/Locale.h"
+#include "base/MeasurementState.h"
+#include "base/ModelProfile.h"
 
 #include <functional>
 #include <string>
@@ -15,11 +15,11 @@ public:
     virtual ~StartUpWindow() = default;
     virtual void SetCaption(const std::string& caption) = 0;
     virtual void SetSerialSpeed(std::int32_t baudRate) = 0;
-    virtual void BindReceiveHandler(ReceiveHandler handler) = 0;
+    virtual void BindReceiveHandler(base::ReceiveHandler handler) = 0;
     virtual void SetFirstDigitCaption(const std::string& caption) = 0;
     // Writes the row's texts into Setmax, SetMin, MinText and MaxText, in
     // that order; the limit boxes run their change handling.
-    virtual void WriteCountClassTexts(const CountClassRow& row) = 0;
+    virtual void WriteCountClassTexts(const base::CountClassRow& row) = 0;
 };
 
 // The places in the start-up sequence where later parts set themselves up.
@@ -33,7 +33,8 @@ struct StartUpHooks {
 
 // The window's creation handler: locale, pager, table, count class, start
 // values, profile, axis and scale, in that order.
-void FormCreate(MeasurementState& state, LocaleSource& locale, const ModelProfile& profile,
-                StartUpWindow& window, const StartUpHooks& hooks);
+void FormCreate(base::MeasurementState& state, base::LocaleSource& locale,
+                const base::ModelProfile& profile, StartUpWindow& window,
+                const StartUpHooks& hooks);
 
 } // namespace meterdesk::app

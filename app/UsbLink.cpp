@@ -3,7 +3,7 @@
 // (app/UsbConnection.h) drives.
 #include "app/HandlerGuard.h"
 #include "app/HeronF.h"
-#include "link/LinuxHid.h"
+#include "link/platform/LinuxHid.h"
 
 #include <QListWidget>
 #include <QMessageBox>
@@ -13,7 +13,7 @@ namespace meterdesk::app {
 
 namespace {
 
-class UsbLinkWidgets final : public UsbLinkView {
+class UsbLinkWidgets final : public link::UsbLinkView {
 public:
     explicit UsbLinkWidgets(TFCOMM& window) : window_(window) {}
 
@@ -54,10 +54,10 @@ std::shared_ptr<link::HidPlatform> TFCOMM::DefaultHidPlatform() {
 
 void TFCOMM::BindUsbLink() {
     usbView_ = std::make_unique<UsbLinkWidgets>(*this);
-    usb_ = std::make_unique<UsbConnection>(
+    usb_ = std::make_unique<link::UsbConnection>(
         HidCtl, *usbView_, state_, profile_,
-        BridgeReportHandlers{link::TJvHidDataEvent::Of<&TFCOMM::HidHeronRData>(this),
-                             link::TJvHidDataEvent::Of<&TFCOMM::HidPipitRData>(this)});
+        link::BridgeReportHandlers{link::TJvHidDataEvent::Of<&TFCOMM::HidHeronRData>(this),
+                                   link::TJvHidDataEvent::Of<&TFCOMM::HidPipitRData>(this)});
     HidCtl.SetOnEnumerate(link::TJvHidEnumerateEvent::Of<&TFCOMM::HidCtlEnumerate>(this));
     HidCtl.SetOnArrival(link::TJvHidPlugEvent::Of<&TFCOMM::HidCtlArrival>(this));
     HidCtl.SetOnRemoval(link::TJvHidPlugEvent::Of<&TFCOMM::HidCtlRemoval>(this));
@@ -93,7 +93,7 @@ void TFCOMM::HidCtlDeviceDataError(link::TJvHidDevice& HidDev, std::uint32_t Err
 }
 
 std::string TFCOMM::DeviceCaption(link::TJvHidDevice& HidDev) {
-    return app::DeviceCaption(HidDev);
+    return link::DeviceCaption(HidDev);
 }
 
 void TFCOMM::HidHeronRData(link::TJvHidDevice& /*HidDev*/, std::uint8_t ReportID,

@@ -2,7 +2,7 @@
 // toolbar and grid, the controls beyond the client area and the hidden ones.
 #include "app/Controls.h"
 #include "app/HeronF.h"
-#include "decode/LcdPanel.h"
+#include "decode/ui/LcdPanel.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -180,25 +180,25 @@ void TFCOMM::BuildControlsBeyondClientArea(QWidget* parent) {
         QCheckBox** box;
         const char* name;
         const char* caption;
-        bool ModelProfile::*field;
+        bool base::ModelProfile::*field;
         int left;
         int top;
         bool shown;
     };
     const std::array<Flag, 13> flags{{
-        {&IFWren, "IFWren", "Wren", &ModelProfile::IFWren, 8, 440, false},
-        {&Kite, "Kite", "Kite", &ModelProfile::Kite, 368, 432, true},
-        {&IFHeron, "IFHeron", "Heron", &ModelProfile::IFHeron, 8, 464, false},
-        {&IFFinch, "IFFinch", "Finch", &ModelProfile::IFFinch, 8, 488, false},
-        {&IFOsprey, "IFOsprey", "Osprey", &ModelProfile::IFOsprey, 184, 440, false},
-        {&IFPlover, "IFPlover", "Plover", &ModelProfile::IFPlover, 184, 560, true},
-        {&IFTern, "IFTern", "IFTern", &ModelProfile::IFTern, 272, 440, true},
-        {&IFLark, "IFLark", "IFLark", &ModelProfile::IFLark, 184, 464, false},
-        {&IFRobin, "IFRobin", "IFRobin", &ModelProfile::IFRobin, 272, 464, true},
-        {&IFSwift, "IFSwift", "IFSwift", &ModelProfile::IFSwift, 272, 496, true},
-        {&IFEgret, "IFEgret", "IFEgret", &ModelProfile::IFEgret, 272, 528, true},
-        {&IFIbis, "IFIbis", "IFIbis", &ModelProfile::IFIbis, 272, 560, true},
-        {&Crane, "Crane", "Crane", &ModelProfile::Crane, 368, 464, true},
+        {&IFWren, "IFWren", "Wren", &base::ModelProfile::IFWren, 8, 440, false},
+        {&Kite, "Kite", "Kite", &base::ModelProfile::Kite, 368, 432, true},
+        {&IFHeron, "IFHeron", "Heron", &base::ModelProfile::IFHeron, 8, 464, false},
+        {&IFFinch, "IFFinch", "Finch", &base::ModelProfile::IFFinch, 8, 488, false},
+        {&IFOsprey, "IFOsprey", "Osprey", &base::ModelProfile::IFOsprey, 184, 440, false},
+        {&IFPlover, "IFPlover", "Plover", &base::ModelProfile::IFPlover, 184, 560, true},
+        {&IFTern, "IFTern", "IFTern", &base::ModelProfile::IFTern, 272, 440, true},
+        {&IFLark, "IFLark", "IFLark", &base::ModelProfile::IFLark, 184, 464, false},
+        {&IFRobin, "IFRobin", "IFRobin", &base::ModelProfile::IFRobin, 272, 464, true},
+        {&IFSwift, "IFSwift", "IFSwift", &base::ModelProfile::IFSwift, 272, 496, true},
+        {&IFEgret, "IFEgret", "IFEgret", &base::ModelProfile::IFEgret, 272, 528, true},
+        {&IFIbis, "IFIbis", "IFIbis", &base::ModelProfile::IFIbis, 272, 560, true},
+        {&Crane, "Crane", "Crane", &base::ModelProfile::Crane, 368, 464, true},
     }};
     for (const Flag& flag : flags) {
         QCheckBox* box = CheckBox(parent, flag.name, QString::fromLatin1(flag.caption), flag.left,

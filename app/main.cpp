@@ -2,9 +2,9 @@
 #include "app/Controls.h"
 #include "app/DemoMeter.h"
 #include "app/HeronF.h"
-#include "link/LinuxHid.h"
 #include "link/PortNames.h"
-#include "link/QtSerialLink.h"
+#include "link/platform/LinuxHid.h"
+#include "link/platform/QtSerialLink.h"
 
 #include <QApplication>
 
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     }
 
     app::InstallFontSubstitutes();
-    app::TFCOMM window(app::MakeSystemLocale(), app::kBuildProfile,
+    app::TFCOMM window(base::MakeSystemLocale(), base::kBuildProfile,
                        link::MakeQtSerialPlatform(ports), hid);
     window.ShowCentred();
     return QApplication::exec();

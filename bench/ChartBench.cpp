@@ -2,7 +2,7 @@
 // and repainting the view must cost the same, and the chart keeps at most 8
 // bytes per point.
 #include "chart/ChartControl.h"
-#include "chart/QtChartSurface.h"
+#include "chart/ui/QtChartSurface.h"
 
 #include <QApplication>
 #include <QChart>

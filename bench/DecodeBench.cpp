@@ -1,6 +1,6 @@
 // Frame assembly plus decoding of serial bytes, the path every reading takes.
-#include "app/Locale.h"
-#include "app/MeasurementState.h"
+#include "base/Locale.h"
+#include "base/MeasurementState.h"
 #include "decode/DisplayDecoder.h"
 #include "decode/FrameAssembler.h"
 #include "sim/FrameEncoder.h"
@@ -35,10 +35,10 @@ std::vector<std::uint8_t> LineOfFrames(int frames) {
 void BM_SerialAssemblyAndDecoding(benchmark::State& bench) {
     constexpr int kFrames = 1000;
     const std::vector<std::uint8_t> line = LineOfFrames(kFrames);
-    app::MeasurementState state;
+    base::MeasurementState state;
     decode::PanelState panel;
-    app::FixedLocale locale;
-    decode::DisplayDecoder decoder(state, panel, app::kBuildProfile, locale);
+    base::FixedLocale locale;
+    decode::DisplayDecoder decoder(state, panel, base::kBuildProfile, locale);
     decode::FrameAssembler assembler(state, decoder);
     std::int64_t needle = 0;
     decoder.handOffs.NeedleAt = [&](std::int32_t p) { needle += p; };

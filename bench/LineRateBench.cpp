@@ -6,7 +6,7 @@
 #include "app/Controls.h"
 #include "app/HeronF.h"
 #include "link/PortNames.h"
-#include "link/QtSerialLink.h"
+#include "link/platform/QtSerialLink.h"
 
 #include <QAction>
 #include <QApplication>
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         std::make_shared<link::ListedPortDirectory>([] { return std::vector<std::string>{}; });
     ports->Override("COM1", device);
     app::InstallFontSubstitutes();
-    app::TFCOMM window(app::MakeSystemLocale(), app::kBuildProfile,
+    app::TFCOMM window(base::MakeSystemLocale(), base::kBuildProfile,
                        link::MakeQtSerialPlatform(ports));
     window.ShowCentred();
 

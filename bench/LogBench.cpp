@@ -1,11 +1,11 @@
 // Ten million readings through the log with the chart and the grid's model:
 // the time per row for each million, and the resident memory per logged
 // reading of table, model and chart points together.
-#include "app/MeasurementState.h"
+#include "base/MeasurementState.h"
 #include "chart/ChartControl.h"
-#include "chart/QtChartSurface.h"
-#include "record/MeasurementModel.h"
+#include "chart/ui/QtChartSurface.h"
 #include "record/Recorder.h"
+#include "record/ui/MeasurementModel.h"
 
 #include <QApplication>
 #include <QChart>
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     constexpr long kRows = 10'000'000;
     constexpr long kSegment = 1'000'000;
 
-    app::MeasurementState state;
+    base::MeasurementState state;
     state.RecordLimit = record::kLimitless;
     record::MeasurementTable table;
     auto* trend = new QChart();

@@ -96,7 +96,7 @@ std::optional<Rgb> MajorTickColour(std::string_view countClass, int tick) {
     return std::nullopt;
 }
 
-void BarScale::KDsetup(Canvas& canvas, const app::MeasurementState& state,
+void BarScale::KDsetup(Canvas& canvas, const base::MeasurementState& state,
                        const ScaleAlarms& alarms) {
     canvas.Clear();
     const auto geometry = ComputeScaleGeometry(canvas.Width(), canvas.Height());
@@ -127,7 +127,7 @@ void BarScale::KDsetup(Canvas& canvas, const app::MeasurementState& state,
     }
 }
 
-void BarScale::KDrun(Canvas& canvas, const app::MeasurementState& state, int position) {
+void BarScale::KDrun(Canvas& canvas, const base::MeasurementState& state, int position) {
     const auto geometry = ComputeScaleGeometry(canvas.Width(), canvas.Height());
     if (!geometry) {
         return;

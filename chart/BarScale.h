@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MeasurementState.h"
+#include "base/MeasurementState.h"
 
 #include <cstdint>
 #include <optional>
@@ -78,8 +78,8 @@ struct ScaleAlarms {
 // labelled in hundreds, red beyond an enabled alarm limit, and a needle.
 class BarScale {
 public:
-    void KDsetup(Canvas& canvas, const app::MeasurementState& state, const ScaleAlarms& alarms);
-    void KDrun(Canvas& canvas, const app::MeasurementState& state, int position);
+    void KDsetup(Canvas& canvas, const base::MeasurementState& state, const ScaleAlarms& alarms);
+    void KDrun(Canvas& canvas, const base::MeasurementState& state, int position);
 
     Point NeedleTip;
     Point NeedleFoot;

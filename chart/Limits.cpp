@@ -1,6 +1,6 @@
 #include "chart/Limits.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 namespace meterdesk::chart {
 
@@ -8,7 +8,7 @@ AlarmText ParseAlarmText(std::string_view text) {
     if (text.empty() || text == "-" || text == "+") {
         return {0.0F, {}};
     }
-    if (const auto value = app::TextToInt(text)) {
+    if (const auto value = base::TextToInt(text)) {
         return {static_cast<float>(*value), {}};
     }
     return {std::nullopt, "'" + std::string(text) + "' is not a valid integer value"};
@@ -27,18 +27,18 @@ bool DigitKeyPasses(char key) {
 }
 
 Verdict JudgeReading(std::string_view readingValue, std::string_view highText,
-                     std::string_view lowText, const app::NumberFormat& format) {
-    const auto value = app::TextToFloat(readingValue, format);
+                     std::string_view lowText, const base::NumberFormat& format) {
+    const auto value = base::TextToFloat(readingValue, format);
     if (!value) {
         return Verdict::Fail;
     }
-    const double high = app::TextToFloat(highText, format).value_or(6000.0);
-    const double low = app::TextToFloat(lowText, format).value_or(-6000.0);
+    const double high = base::TextToFloat(highText, format).value_or(6000.0);
+    const double low = base::TextToFloat(lowText, format).value_or(-6000.0);
     return *value > high || *value < low ? Verdict::Fail : Verdict::Pass;
 }
 
 std::optional<std::int32_t> PageSizeFromText(std::string_view text) {
-    const auto size = app::TextToInt(text);
+    const auto size = base::TextToInt(text);
     // A page of no or negative width has no place on the axis.
     if (!size || *size <= 0) {
         return std::nullopt;

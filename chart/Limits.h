@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Locale.h"
+#include "base/Locale.h"
 
 #include <optional>
 #include <string>
@@ -28,7 +28,7 @@ enum class Verdict { Pass, Fail };
 // inclusive; a limit that is not a number counts as 6000 (high) or -6000
 // (low); a reading that is not a number fails.
 Verdict JudgeReading(std::string_view readingValue, std::string_view highText,
-                     std::string_view lowText, const app::NumberFormat& format);
+                     std::string_view lowText, const base::NumberFormat& format);
 
 // The page size a Maxrecord text asks for; nullopt when the box must read
 // "100" again (empty, zero, negative, not a number, out of range).

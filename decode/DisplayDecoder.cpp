@@ -95,7 +95,7 @@ int DecimalValue(char c) {
 }
 
 // The function blocks that read the range code as a decimal number.
-bool ReadsRangeCode(char function, const app::ModelProfile& profile) {
+bool ReadsRangeCode(char function, const base::ModelProfile& profile) {
     switch (function) {
     case 'B':
     case 'D':
@@ -114,8 +114,8 @@ bool ReadsRangeCode(char function, const app::ModelProfile& profile) {
 
 } // namespace
 
-DisplayDecoder::DisplayDecoder(app::MeasurementState& state, PanelState& panel,
-                               const app::ModelProfile& profile, app::LocaleSource& locale)
+DisplayDecoder::DisplayDecoder(base::MeasurementState& state, PanelState& panel,
+                               const base::ModelProfile& profile, base::LocaleSource& locale)
     : state_(state), panel_(panel), profile_(profile), locale_(locale) {}
 
 bool DisplayDecoder::IsDecodable(std::span<const char, 11> frame, const FrameBits& bits) const {
@@ -153,7 +153,7 @@ bool DisplayDecoder::LcdDisplayHeron() {
     ++decodedFrames_;
     const char function = frame[6];
     const int range = IsDecimal(frame[1]) ? DecimalValue(frame[1]) : -1;
-    const app::ModelProfile& profile = profile_;
+    const base::ModelProfile& profile = profile_;
 
     // 1. Locale
     state_.DecimalSep = locale_.ReadDecimalSeparator();

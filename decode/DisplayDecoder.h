@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Locale.h"
-#include "app/MeasurementState.h"
-#include "app/ModelProfile.h"
+#include "base/Locale.h"
+#include "base/MeasurementState.h"
+#include "base/ModelProfile.h"
 #include "decode/DecodeHandOffs.h"
 #include "decode/FrameBits.h"
 #include "decode/PanelState.h"
@@ -17,8 +17,8 @@ namespace meterdesk::decode {
 // results on through the hand-offs in their fixed order.
 class DisplayDecoder {
 public:
-    DisplayDecoder(app::MeasurementState& state, PanelState& panel,
-                   const app::ModelProfile& profile, app::LocaleSource& locale);
+    DisplayDecoder(base::MeasurementState& state, PanelState& panel,
+                   const base::ModelProfile& profile, base::LocaleSource& locale);
 
     // Decodes FrameText. A frame that has a character other than a decimal
     // digit where a number is read is skipped whole: nothing changes, no
@@ -34,10 +34,10 @@ public:
 private:
     bool IsDecodable(std::span<const char, 11> frame, const FrameBits& bits) const;
 
-    app::MeasurementState& state_;
+    base::MeasurementState& state_;
     PanelState& panel_;
-    const app::ModelProfile& profile_;
-    app::LocaleSource& locale_;
+    const base::ModelProfile& profile_;
+    base::LocaleSource& locale_;
     std::uint64_t decodedFrames_ = 0;
     std::uint64_t skippedFrames_ = 0;
 };

@@ -17,7 +17,7 @@ bool PassesCheck(const std::string& frameText) {
 
 } // namespace
 
-FrameAssembler::FrameAssembler(app::MeasurementState& state, DisplayDecoder& decoder)
+FrameAssembler::FrameAssembler(base::MeasurementState& state, DisplayDecoder& decoder)
     : state_(state), decoder_(decoder) {}
 
 void FrameAssembler::AppendRxDigit(std::uint8_t byte) {

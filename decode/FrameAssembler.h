@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MeasurementState.h"
+#include "base/MeasurementState.h"
 #include "decode/DisplayDecoder.h"
 
 #include <cstddef>
@@ -30,7 +30,7 @@ public:
     // grow memory without limit.
     static constexpr std::size_t kMaxFrameDigits = 4096;
 
-    FrameAssembler(app::MeasurementState& state, DisplayDecoder& decoder);
+    FrameAssembler(base::MeasurementState& state, DisplayDecoder& decoder);
 
     // Serial receive handlers: Heron frames end at 0x0D; Pipit frames at any
     // byte 0xE0..0xEF and are stored but not decoded.
@@ -54,7 +54,7 @@ private:
     // The low digits of the first `count` bytes collected in HidHex.
     std::string HidLowDigits(std::size_t count) const;
 
-    app::MeasurementState& state_;
+    base::MeasurementState& state_;
     DisplayDecoder& decoder_;
     bool rxOverflow_ = false;
     bool hidOverflow_ = false;

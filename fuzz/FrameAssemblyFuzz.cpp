@@ -1,8 +1,8 @@
 // Arbitrary bytes into the serial and the bridge assembly paths, with
 // decoding behind both. The first byte picks the model variant so that every
 // decoding branch is reachable.
-#include "app/Locale.h"
-#include "app/MeasurementState.h"
+#include "base/Locale.h"
+#include "base/MeasurementState.h"
 #include "decode/DisplayDecoder.h"
 #include "decode/FrameAssembler.h"
 #include "decode/FrameBits.h"
@@ -15,7 +15,7 @@ using namespace meterdesk;
 
 namespace {
 
-void CheckInvariants(const app::MeasurementState& state) {
+void CheckInvariants(const base::MeasurementState& state) {
     if (state.RxHex.size() > decode::FrameAssembler::kMaxFrameDigits ||
         state.HidHex.size() > decode::FrameAssembler::kMaxFrameDigits) {
         std::abort();
@@ -29,13 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::uint8_t variant = data[0];
-    const app::ModelProfile profile{.IFHeron = (variant & 1U) != 0,
-                                    .IFFinch = (variant & 2U) != 0,
-                                    .IFOsprey = (variant & 4U) != 0,
-                                    .IFLark = (variant & 8U) != 0};
-    app::MeasurementState state;
+    const base::ModelProfile profile{.IFHeron = (variant & 1U) != 0,
+                                     .IFFinch = (variant & 2U) != 0,
+                                     .IFOsprey = (variant & 4U) != 0,
+                                     .IFLark = (variant & 8U) != 0};
+    base::MeasurementState state;
     decode::PanelState panel;
-    app::FixedLocale locale(app::NumberFormat{(variant & 16U) != 0 ? "," : ".", ""});
+    base::FixedLocale locale(base::NumberFormat{(variant & 16U) != 0 ? "," : ".", ""});
     decode::DisplayDecoder decoder(state, panel, profile, locale);
     decode::FrameAssembler assembler(state, decoder);
     assembler.sink.HistoryLine = [](const std::string& line) {

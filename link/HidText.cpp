@@ -1,6 +1,6 @@
 #include "link/HidText.h"
 
-#include "app/Utf8.h"
+#include "base/Utf8.h"
 
 #include <cstdint>
 
@@ -10,7 +10,7 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-using app::AppendUtf8;
+using base::AppendUtf8;
 
 bool IsHighSurrogate(char32_t c) {
     return c >= 0xD800 && c <= 0xDBFF;

@@ -1,6 +1,6 @@
 #include "record/DataPacket.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 #include "record/XmlScanner.h"
 
 #include <array>
@@ -170,7 +170,7 @@ private:
                 continue;
             }
             if (i == 0) {
-                const auto no = app::TextToInt(*value);
+                const auto no = base::TextToInt(*value);
                 if (!no) {
                     return false;
                 }

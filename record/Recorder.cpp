@@ -1,6 +1,6 @@
 #include "record/Recorder.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 #include <ctime>
 
@@ -19,7 +19,7 @@ std::optional<std::int32_t> Recorder::Interval(const std::string& text) {
     if (text.empty() || text == "-" || text == "+") {
         return 0;
     }
-    if (const auto value = app::TextToInt(text)) {
+    if (const auto value = base::TextToInt(text)) {
         reportedBadInterval_.clear();
         return value;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MeasurementState.h"
+#include "base/MeasurementState.h"
 #include "record/MeasurementTable.h"
 
 #include <cstdint>
@@ -36,7 +36,7 @@ inline constexpr std::int32_t kLimitless = 10'000'000;
 // the chart and the judge see it.
 class Recorder {
 public:
-    Recorder(app::MeasurementState& state, MeasurementTable& table, RecordHooks hooks)
+    Recorder(base::MeasurementState& state, MeasurementTable& table, RecordHooks hooks)
         : state_(state), table_(table), hooks_(std::move(hooks)) {}
 
     // One decoded reading; true when it became a row.
@@ -54,7 +54,7 @@ private:
     // reported once, however many readings meet it.
     std::optional<std::int32_t> Interval(const std::string& text);
 
-    app::MeasurementState& state_;
+    base::MeasurementState& state_;
     MeasurementTable& table_;
     RecordHooks hooks_;
     std::string reportedBadInterval_;

@@ -1,6 +1,6 @@
 #include "record/TextTableFile.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 #include <charconv>
 
@@ -114,7 +114,7 @@ LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
         if (pieces.size() > kFieldCount) {
             return outcome;
         }
-        const auto no = app::TextToInt(pieces[0]);
+        const auto no = base::TextToInt(pieces[0]);
         if (!no) {
             return outcome;
         }

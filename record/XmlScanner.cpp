@@ -1,6 +1,6 @@
 #include "record/XmlScanner.h"
 
-#include "app/Utf8.h"
+#include "base/Utf8.h"
 
 #include <array>
 #include <cstdint>
@@ -50,7 +50,7 @@ void AppendCodePoint(std::string& value, std::uint32_t code) {
     if (code < 0x100) {
         value += static_cast<char>(code);
     } else {
-        app::AppendUtf8(value, static_cast<char32_t>(code));
+        base::AppendUtf8(value, static_cast<char32_t>(code));
     }
 }
 

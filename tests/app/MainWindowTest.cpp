@@ -2,7 +2,7 @@
 // start-up it runs, and the frame trace.
 #include "app/Controls.h"
 #include "app/HeronF.h"
-#include "decode/LcdPanel.h"
+#include "decode/ui/LcdPanel.h"
 #include "tests/support/TestWindow.h"
 
 #include <QAbstractButton>
@@ -31,7 +31,7 @@
 namespace meterdesk::app {
 namespace {
 
-std::unique_ptr<TFCOMM> MakeWindow(ModelProfile profile = kBuildProfile) {
+std::unique_ptr<TFCOMM> MakeWindow(base::ModelProfile profile = base::kBuildProfile) {
     return testing::MakeTestWindow(profile);
 }
 
@@ -229,7 +229,7 @@ TEST(MainWindow, ExitPanelClosesWithoutQuestion) {
 
 struct ProfileCase {
     const char* name;
-    ModelProfile profile;
+    base::ModelProfile profile;
     const char* caption;
     int baud;
     const char* firstDigit;

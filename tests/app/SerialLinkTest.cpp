@@ -3,7 +3,7 @@
 // port fails to open or vanishes.
 #include "app/DemoMeter.h"
 #include "link/PortNames.h"
-#include "link/QtSerialLink.h"
+#include "link/platform/QtSerialLink.h"
 #include "tests/support/TestWindow.h"
 
 #include <QAction>
@@ -24,7 +24,7 @@ using testing::MakeTestWindow;
 
 struct SerialLinkFixture : ::testing::Test {
     FakeSerialPlatform serial;
-    std::unique_ptr<TFCOMM> window = MakeTestWindow(kBuildProfile, serial);
+    std::unique_ptr<TFCOMM> window = MakeTestWindow(base::kBuildProfile, serial);
 
     void ExpectState(bool connected) {
         EXPECT_EQ(window->comm2().IsOpen(), connected);
@@ -136,7 +136,7 @@ TEST(DemoMode, ComConnectShowsTheVirtualMetersReadings) {
         std::make_shared<link::ListedPortDirectory>([] { return std::vector<std::string>{}; });
     ports->Override("COM1", demo.DevicePath());
     InstallFontSubstitutes();
-    TFCOMM window(std::make_unique<FixedLocale>(), kBuildProfile,
+    TFCOMM window(std::make_unique<base::FixedLocale>(), base::kBuildProfile,
                   link::MakeQtSerialPlatform(ports));
     window.ShowCentred();
     window.COMCon->click();

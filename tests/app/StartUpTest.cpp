@@ -16,21 +16,21 @@ using ::testing::ElementsAre;
 struct RecordingWindow final : StartUpWindow {
     void SetCaption(const std::string& c) override { caption = c; }
     void SetSerialSpeed(std::int32_t b) override { baud = b; }
-    void BindReceiveHandler(ReceiveHandler h) override { handler = h; }
+    void BindReceiveHandler(base::ReceiveHandler h) override { handler = h; }
     void SetFirstDigitCaption(const std::string& c) override { firstDigit = c; }
-    void WriteCountClassTexts(const CountClassRow& row) override {
+    void WriteCountClassTexts(const base::CountClassRow& row) override {
         texts = {std::string(row.SetmaxText), std::string(row.SetMinText),
                  std::string(row.MinTextText), std::string(row.MaxTextText)};
     }
     std::string caption = "unset";
     std::int32_t baud = 0;
-    ReceiveHandler handler = ReceiveHandler::None;
+    base::ReceiveHandler handler = base::ReceiveHandler::None;
     std::string firstDigit;
     std::vector<std::string> texts;
 };
 
 struct StartUpRun {
-    explicit StartUpRun(ModelProfile profile) {
+    explicit StartUpRun(base::ModelProfile profile) {
         hooks.CreatePager = [this] { order.push_back("CreatePager"); };
         hooks.CreateTable = [this] { order.push_back("CreateTable"); };
         hooks.InitAxis = [this] { order.push_back("InitAxis " + std::to_string(state.FullScale)); };
@@ -39,8 +39,8 @@ struct StartUpRun {
         state.NextRecordNo = 77;
         FormCreate(state, locale, profile, window, hooks);
     }
-    MeasurementState state;
-    FixedLocale locale{NumberFormat{",", "."}};
+    base::MeasurementState state;
+    base::FixedLocale locale{base::NumberFormat{",", "."}};
     RecordingWindow window;
     StartUpHooks hooks;
     std::vector<std::string> order;
@@ -50,7 +50,7 @@ TEST(StartUp, OspreyOnly) {
     StartUpRun run({.IFOsprey = true});
     EXPECT_EQ(run.window.caption, "Osprey Interface Program Ver: 3.10");
     EXPECT_EQ(run.window.baud, 19200);
-    EXPECT_EQ(run.window.handler, ReceiveHandler::HHeronRData);
+    EXPECT_EQ(run.window.handler, base::ReceiveHandler::HHeronRData);
     EXPECT_EQ(run.window.firstDigit, "5");
     EXPECT_TRUE(run.window.texts.empty()); // the window definition holds the "4" texts
     EXPECT_EQ(run.state.FullScale, 4000);
@@ -66,7 +66,7 @@ TEST(StartUp, OspreyOnly) {
 
 TEST(StartUp, WrenThenOspreyKeepsWrensFirstDigit) {
     StartUpRun run({.IFWren = true, .IFOsprey = true});
-    EXPECT_EQ(run.window.handler, ReceiveHandler::HHeronRData);
+    EXPECT_EQ(run.window.handler, base::ReceiveHandler::HHeronRData);
     EXPECT_EQ(run.window.caption, "Osprey Interface Program Ver: 3.10");
     EXPECT_EQ(run.window.baud, 19200);
     EXPECT_EQ(run.window.firstDigit, "3");
@@ -96,7 +96,7 @@ TEST(StartUp, TernUsesCountClass6) {
 TEST(StartUp, NoFlagBindsNothing) {
     StartUpRun run({});
     EXPECT_EQ(run.window.caption, "");
-    EXPECT_EQ(run.window.handler, ReceiveHandler::None);
+    EXPECT_EQ(run.window.handler, base::ReceiveHandler::None);
     EXPECT_EQ(run.window.baud, 2400);
     EXPECT_EQ(run.state.CountClass, "4");
 }

@@ -3,9 +3,9 @@
 // in while connected, the Info button, the demo's cable, and the Linux
 // backend on a machine without such devices.
 #include "app/DemoMeter.h"
-#include "link/LinuxHid.h"
 #include "link/PortNames.h"
-#include "link/QtSerialLink.h"
+#include "link/platform/LinuxHid.h"
+#include "link/platform/QtSerialLink.h"
 #include "tests/support/SimulatedDevices.h"
 #include "tests/support/TestWindow.h"
 
@@ -53,7 +53,7 @@ struct UsbWindowFixture : ::testing::Test {
     void Open(std::shared_ptr<sim::SimulatedHidDevice> cable) {
         bridge = std::move(cable);
         bus->Plug(bridge);
-        window = testing::MakeTestWindow(kBuildProfile, FakeSerialPlatform(), bus);
+        window = testing::MakeTestWindow(base::kBuildProfile, FakeSerialPlatform(), bus);
         // The watch is ticked by hand: its message box would wait for OK.
         window->ConTimer->stop();
         QApplication::processEvents();
@@ -87,17 +87,18 @@ TEST_F(UsbWindowFixture, SilentMeterStopsTheLinkAtTheThirdWatchTick) {
     window->USBCon->click();
     std::vector<std::uint8_t> idle(9, 0);
     idle[1] = 0xF0;
-    for (std::int32_t i = 0; i < kSilentReports; ++i) {
+    for (std::int32_t i = 0; i < link::kSilentReports; ++i) {
         bridge->Send(idle);
     }
-    ASSERT_TRUE(ProcessUntil([&] { return window->state().HidIdleReports == kSilentReports; }));
+    ASSERT_TRUE(
+        ProcessUntil([&] { return window->state().HidIdleReports == link::kSilentReports; }));
     window->ConTimerTimer();
     window->ConTimerTimer();
     EXPECT_TRUE(window->USBCon->isChecked());
     QString text;
     AnswerNextMessageBox(QMessageBox::Ok, &text);
     window->ConTimerTimer();
-    EXPECT_EQ(text.toStdString(), kMeterSilent);
+    EXPECT_EQ(text.toStdString(), link::kMeterSilent);
     EXPECT_FALSE(window->USBCon->isChecked());
     EXPECT_FALSE(window->usb().CurrentDevice()->Reading());
     EXPECT_FALSE(window->CONokN->isHidden());
@@ -136,8 +137,8 @@ TEST(DemoMode, UsbConnectShowsTheVirtualCablesMeter) {
     auto ports =
         std::make_shared<link::ListedPortDirectory>([] { return std::vector<std::string>{}; });
     InstallFontSubstitutes();
-    TFCOMM window(std::make_unique<FixedLocale>(), kBuildProfile, link::MakeQtSerialPlatform(ports),
-                  demo.HidPlatform(testing::MakeTestHidBus()));
+    TFCOMM window(std::make_unique<base::FixedLocale>(), base::kBuildProfile,
+                  link::MakeQtSerialPlatform(ports), demo.HidPlatform(testing::MakeTestHidBus()));
     window.USBCon->click();
     ASSERT_TRUE(ProcessUntil([&] { return !window.state().ReadingValue.empty(); }));
     EXPECT_EQ(window.state().ReadingUnit, "V");

@@ -71,7 +71,7 @@ TEST(BarScaleGeometry, SizesThatDivideByZeroDrawNothing) {
     EXPECT_FALSE(ComputeScaleGeometry(80, 80).has_value());  // W = 40 = 2H
     RecordingCanvas canvas(318, 60);
     BarScale scale;
-    app::MeasurementState state;
+    base::MeasurementState state;
     scale.KDsetup(canvas, state, {4002, -4002, false, false});
     scale.KDrun(canvas, state, 400);
     EXPECT_THAT(canvas.ops, ::testing::ElementsAre("clear"));
@@ -82,7 +82,7 @@ TEST(BarScaleGeometry, SizesThatDivideByZeroDrawNothing) {
 TEST(BarScale, LabelsTicksAndAlarmColours) {
     RecordingCanvas canvas(318, 82);
     BarScale scale;
-    app::MeasurementState state; // count class "4"
+    base::MeasurementState state; // count class "4"
     scale.KDsetup(canvas, state, {3000, -4000, true, true});
     EXPECT_EQ(canvas.texts.front(), "-40@9,28");
     EXPECT_EQ(canvas.texts[4], "0@156,8");
@@ -106,7 +106,7 @@ TEST(BarScale, LabelsTicksAndAlarmColours) {
 TEST(BarScale, NeedleErasesTheOldOneAndDrawsTheNew) {
     RecordingCanvas canvas(318, 82);
     BarScale scale;
-    app::MeasurementState state;
+    base::MeasurementState state;
     scale.KDrun(canvas, state, 400);
     scale.KDrun(canvas, state, 800);
     ASSERT_EQ(canvas.lines.size(), 4U);

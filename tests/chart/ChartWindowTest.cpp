@@ -1,7 +1,7 @@
 // Scope: the chart, scale and limits as the window wires them: start-up
 // axis, page-size box, fill, enlarge and restore, the alarm boxes, the judge
 // limits' repair and the verdict's look.
-#include "chart/QtChartSurface.h"
+#include "chart/ui/QtChartSurface.h"
 #include "tests/support/TestWindow.h"
 
 #include <QAreaSeries>

@@ -2,15 +2,15 @@
 // key filters, the verdict, and the page-size text.
 #include "chart/Limits.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 #include <gtest/gtest.h>
 
 namespace meterdesk::chart {
 namespace {
 
-const app::NumberFormat kPoint{".", ","};
-const app::NumberFormat kComma{",", "."};
+const base::NumberFormat kPoint{".", ","};
+const base::NumberFormat kComma{",", "."};
 
 TEST(Judge, LimitsAreInclusiveAndNonNumbersFail) {
     EXPECT_EQ(JudgeReading("6000", "6000", "-6000", kPoint), Verdict::Pass);
@@ -26,19 +26,19 @@ TEST(Judge, LimitsAreInclusiveAndNonNumbersFail) {
 }
 
 TEST(NumberText, FloatsFollowTheLocaleAndIntegersTheirSign) {
-    EXPECT_EQ(app::TextToFloat("2,5", kComma), 2.5);
-    EXPECT_FALSE(app::TextToFloat("2.5", kComma).has_value());
-    EXPECT_EQ(app::TextToFloat(" -12.34 ", kPoint), -12.34);
-    EXPECT_EQ(app::TextToFloat("1e3", kPoint), 1000.0);
-    EXPECT_EQ(app::TextToFloat("00.12", kPoint), 0.12);
+    EXPECT_EQ(base::TextToFloat("2,5", kComma), 2.5);
+    EXPECT_FALSE(base::TextToFloat("2.5", kComma).has_value());
+    EXPECT_EQ(base::TextToFloat(" -12.34 ", kPoint), -12.34);
+    EXPECT_EQ(base::TextToFloat("1e3", kPoint), 1000.0);
+    EXPECT_EQ(base::TextToFloat("00.12", kPoint), 0.12);
     for (const char* bad : {"", "-", "+", ".", "1.2.3", "1,000", "1e", "0.L", "12a"}) {
-        EXPECT_FALSE(app::TextToFloat(bad, kPoint).has_value()) << bad;
+        EXPECT_FALSE(base::TextToFloat(bad, kPoint).has_value()) << bad;
     }
-    EXPECT_EQ(app::TextToInt("+50"), 50);
-    EXPECT_EQ(app::TextToInt("-4000"), -4000);
-    EXPECT_EQ(app::TextToInt("2147483647"), 2147483647);
-    EXPECT_FALSE(app::TextToInt("2147483648").has_value());
-    EXPECT_FALSE(app::TextToInt("4-").has_value());
+    EXPECT_EQ(base::TextToInt("+50"), 50);
+    EXPECT_EQ(base::TextToInt("-4000"), -4000);
+    EXPECT_EQ(base::TextToInt("2147483647"), 2147483647);
+    EXPECT_FALSE(base::TextToInt("2147483648").has_value());
+    EXPECT_FALSE(base::TextToInt("4-").has_value());
 }
 
 TEST(AlarmText, SignsAloneMeanZeroAndBadTextKeepsTheLimit) {

@@ -51,7 +51,7 @@ std::string Frame(char range, char function, char status = '0', std::string digi
 
 struct FunctionCase {
     const char* name;
-    app::ModelProfile profile;
+    base::ModelProfile profile;
     std::string frame;
     const char* value;
     const char* unit;
@@ -94,10 +94,10 @@ std::string CaseName(const ::testing::TestParamInfo<FunctionCase>& param) {
     return param.param.name;
 }
 
-constexpr app::ModelProfile kOsprey{.IFOsprey = true};
-constexpr app::ModelProfile kHeron{.IFHeron = true};
-constexpr app::ModelProfile kFinch{.IFFinch = true};
-constexpr app::ModelProfile kLark{.IFHeron = true, .IFLark = true};
+constexpr base::ModelProfile kOsprey{.IFOsprey = true};
+constexpr base::ModelProfile kHeron{.IFHeron = true};
+constexpr base::ModelProfile kFinch{.IFFinch = true};
+constexpr base::ModelProfile kLark{.IFHeron = true, .IFLark = true};
 
 INSTANTIATE_TEST_SUITE_P(
     Osprey, FunctionAndRange,
@@ -316,7 +316,7 @@ TEST(DisplayDecoding, DecimalSeparatorFollowsLocaleAtEveryFrame) {
     ASSERT_TRUE(chain.DecodeText("A11234B00AD"));
     EXPECT_EQ(chain.state.ReadingValue, "12,34");
     EXPECT_EQ(chain.state.DecimalSep, ",");
-    chain.locale.Set(app::NumberFormat{".", ""});
+    chain.locale.Set(base::NumberFormat{".", ""});
     ASSERT_TRUE(chain.DecodeText("A11234B00AD"));
     EXPECT_EQ(chain.state.ReadingValue, "12.34");
     EXPECT_EQ(chain.state.LocaleFormat.thousandsSeparator, "");
@@ -384,7 +384,7 @@ TEST(DisplayDecoding, FrameWithUnreadableNumberIsSkippedWhole) {
     chain.decoder.handOffs.TraceFrame = [&](const std::string&) { ++handOffs; };
     ASSERT_TRUE(chain.DecodeText("A11234B40AD"));
     const PanelState panelBefore = chain.panel;
-    const app::MeasurementState before = chain.state;
+    const base::MeasurementState before = chain.state;
     handOffs = 0;
 
     for (const char* frame : {"AA1234B00AD",    // range code read as a number

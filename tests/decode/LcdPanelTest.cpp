@@ -1,8 +1,8 @@
 // Scope: the LCD replica's elements, digit blanking on decoded frames, and its glyph painting.
-#include "decode/LcdPanel.h"
+#include "decode/ui/LcdPanel.h"
 
-#include "decode/GlyphPainter.h"
 #include "decode/PanelState.h"
+#include "decode/ui/GlyphPainter.h"
 #include "tests/support/DecodingChain.h"
 
 #include <QDir>

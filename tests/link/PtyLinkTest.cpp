@@ -1,7 +1,7 @@
 // Scope: the serial path end to end over a real pseudo-terminal: virtual
 // meter -> Qt serial port -> serial component -> assembly -> decoding.
 #include "link/CommPortDriver.h"
-#include "link/QtSerialLink.h"
+#include "link/platform/QtSerialLink.h"
 #include "sim/PtyEndpoint.h"
 #include "sim/VirtualMeter.h"
 #include "tests/support/DecodingChain.h"

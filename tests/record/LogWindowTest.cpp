@@ -1,7 +1,7 @@
 // Scope: the log in the window: the grid's model, the chart and judge after
 // each row, the new-log question and the row-limit menu.
-#include "chart/QtChartSurface.h"
-#include "record/MeasurementModel.h"
+#include "chart/ui/QtChartSurface.h"
+#include "record/ui/MeasurementModel.h"
 #include "tests/support/TestWindow.h"
 
 #include <QAbstractItemModelTester>

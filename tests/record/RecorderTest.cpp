@@ -11,7 +11,7 @@ namespace meterdesk::record {
 namespace {
 
 struct Log : ::testing::Test {
-    app::MeasurementState state;
+    base::MeasurementState state;
     MeasurementTable table;
     RecordSettings settings;
     int plotted = 0;

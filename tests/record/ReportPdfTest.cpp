@@ -1,7 +1,7 @@
 // Scope: the printed table as a PDF: paper, the bands on every page, rows in
 // table order, nothing printed for an empty table (read back with poppler's
 // pdftotext and pdfinfo).
-#include "record/TableReport.h"
+#include "record/ui/TableReport.h"
 
 #include <QDir>
 #include <QPrinter>

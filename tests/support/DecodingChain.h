@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Locale.h"
-#include "app/MeasurementState.h"
-#include "app/ModelProfile.h"
+#include "base/Locale.h"
+#include "base/MeasurementState.h"
+#include "base/ModelProfile.h"
 #include "decode/DisplayDecoder.h"
 #include "decode/FrameAssembler.h"
 #include "decode/PanelState.h"
@@ -17,9 +17,9 @@ namespace meterdesk::testing {
 // The decoding path as the window wires it: shared state, panel state, a
 // fixed locale, the decoder and the assembler in front of it.
 struct DecodingChain {
-    explicit DecodingChain(app::ModelProfile modelProfile = app::kBuildProfile,
+    explicit DecodingChain(base::ModelProfile modelProfile = base::kBuildProfile,
                            std::string decimalSeparator = ".")
-        : profile(modelProfile), locale(app::NumberFormat{std::move(decimalSeparator), ","}) {}
+        : profile(modelProfile), locale(base::NumberFormat{std::move(decimalSeparator), ","}) {}
 
     void FeedSerial(const std::vector<std::uint8_t>& bytes) {
         assembler.HHeronRData(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
@@ -32,9 +32,9 @@ struct DecodingChain {
         return decoder.LcdDisplayHeron();
     }
 
-    app::ModelProfile profile;
-    app::FixedLocale locale;
-    app::MeasurementState state;
+    base::ModelProfile profile;
+    base::FixedLocale locale;
+    base::MeasurementState state;
     decode::PanelState panel;
     decode::DisplayDecoder decoder{state, panel, profile, locale};
     decode::FrameAssembler assembler{state, decoder};

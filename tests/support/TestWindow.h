@@ -2,7 +2,7 @@
 
 #include "app/Controls.h"
 #include "app/HeronF.h"
-#include "link/LinuxHid.h"
+#include "link/platform/LinuxHid.h"
 #include "sim/SimulatedHid.h"
 #include "tests/support/FakeSerial.h"
 
@@ -25,11 +25,11 @@ inline std::shared_ptr<sim::SimulatedHidBus> MakeTestHidBus() {
 // The window over a fixed locale, the given serial platform and the given
 // HID devices (none when no bus is given).
 inline std::unique_ptr<app::TFCOMM>
-MakeTestWindow(app::ModelProfile profile = app::kBuildProfile,
+MakeTestWindow(base::ModelProfile profile = base::kBuildProfile,
                const FakeSerialPlatform& serial = FakeSerialPlatform(),
                std::shared_ptr<link::HidPlatform> hid = nullptr) {
     app::InstallFontSubstitutes();
-    return std::make_unique<app::TFCOMM>(std::make_unique<app::FixedLocale>(), profile,
+    return std::make_unique<app::TFCOMM>(std::make_unique<base::FixedLocale>(), profile,
                                          serial.Platform(), hid ? hid : MakeTestHidBus());
 }
 

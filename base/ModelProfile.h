@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 // The model profile flags. One program serves several meter models; the set of
 // checked flags is fixed when the program is built (see kBuildProfile) and
@@ -73,4 +73,4 @@ struct CountClassRow {
 // The row of count class "4", "6" or "34"; nullopt for any other name.
 std::optional<CountClassRow> FindCountClass(std::string_view name);
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base

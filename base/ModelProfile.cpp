@@ -1,8 +1,8 @@
-#include "app/ModelProfile.h"
+#include "base/ModelProfile.h"
 
 #include <array>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 namespace {
 
@@ -75,4 +75,4 @@ std::optional<CountClassRow> FindCountClass(std::string_view name) {
     return std::nullopt;
 }
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base

@@ -1,15 +1,15 @@
 // Scope: what the profile flags select in their test order, the count-class
 // rows, and the locale's decimal separator.
-#include "app/ModelProfile.h"
+#include "base/ModelProfile.h"
 
-#include "app/Locale.h"
-#include "app/MeasurementState.h"
+#include "base/Locale.h"
+#include "base/MeasurementState.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 namespace {
 
 TEST(ModelProfile, BuildProfileIsOsprey) {
@@ -74,4 +74,4 @@ TEST(SystemLocale, ReadsTheEnvironmentsNumericSettings) {
 }
 
 } // namespace
-} // namespace meterdesk::app
+} // namespace meterdesk::base

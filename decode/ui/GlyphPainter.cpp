@@ -1,4 +1,4 @@
-#include "decode/GlyphPainter.h"
+#include "decode/ui/GlyphPainter.h"
 
 #include "decode/SegmentFont.h"
 

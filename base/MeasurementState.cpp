@@ -1,6 +1,6 @@
-#include "app/MeasurementState.h"
+#include "base/MeasurementState.h"
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 void ApplyCountClassNumbers(MeasurementState& state, const CountClassRow& row) {
     state.CountClass = row.name;
@@ -14,4 +14,4 @@ void ApplyCountClassNumbers(MeasurementState& state, const CountClassRow& row) {
     state.PeakMin = row.PeakMin;
 }
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base

@@ -1,7 +1,7 @@
-#include "decode/LcdPanel.h"
+#include "decode/ui/LcdPanel.h"
 
 #include "decode/DigitBlanking.h"
-#include "decode/GlyphPainter.h"
+#include "decode/ui/GlyphPainter.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "chart/QtChartSurface.h"
+#include "chart/ui/QtChartSurface.h"
 
 #include <QAreaSeries>
 #include <QChart>

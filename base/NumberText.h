@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Locale.h"
+#include "base/Locale.h"
 
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 // A decimal integer with an optional sign ("+50", "-7"); leading blanks are
 // allowed. nullopt when the text is not one or leaves the 32-bit range.
@@ -17,4 +17,4 @@ std::optional<std::int32_t> TextToInt(std::string_view text);
 // thousands separators are not. nullopt when the text is not one.
 std::optional<double> TextToFloat(std::string_view text, const NumberFormat& format);
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base

@@ -1,4 +1,4 @@
-#include "chart/ScaleImage.h"
+#include "chart/ui/ScaleImage.h"
 
 #include <QFont>
 

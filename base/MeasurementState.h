@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Locale.h"
-#include "app/ModelProfile.h"
+#include "base/Locale.h"
+#include "base/ModelProfile.h"
 
 #include <cstdint>
 #include <string>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 // The program-wide record through which frame assembly, decoding, the link
 // watch, the log, the chart, the bar scale and the limits exchange values.
@@ -63,4 +63,4 @@ struct MeasurementState {
 // boxes and are written by the start-up sequence.
 void ApplyCountClassNumbers(MeasurementState& state, const CountClassRow& row);
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base

@@ -1,6 +1,6 @@
-#include "record/TableReport.h"
+#include "record/ui/TableReport.h"
 
-#include "decode/GlyphPainter.h"
+#include "decode/ui/GlyphPainter.h"
 #include "record/ReportLayout.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/MeasurementState.h"
-#include "app/ModelProfile.h"
+#include "base/MeasurementState.h"
+#include "base/ModelProfile.h"
 #include "link/HidController.h"
 
 #include <array>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace meterdesk::app {
+namespace meterdesk::link {
 
 // What the USB link needs of the window: the device list with its
 // selection, the report history, the "USB Connect" and "Read" toggles, and
@@ -54,7 +54,7 @@ std::string DeviceCaption(link::TJvHidDevice& HidDev);
 
 // The 10-byte feature report that sets up the bridge's serial side for the
 // checked profile flags.
-std::array<std::uint8_t, 10> BridgeSetupReport(const ModelProfile& profile);
+std::array<std::uint8_t, 10> BridgeSetupReport(const base::ModelProfile& profile);
 
 // What the user is told when the bridge is there but may not be read.
 std::string DescribeBridgeWithoutAccess(const link::TJvHidDevice& device);
@@ -68,7 +68,7 @@ std::string DescribeDevice(link::TJvHidDevice& device);
 class UsbConnection {
 public:
     UsbConnection(link::TJvHidDeviceController& controller, UsbLinkView& view,
-                  MeasurementState& state, const ModelProfile& profile,
+                  base::MeasurementState& state, const base::ModelProfile& profile,
                   BridgeReportHandlers handlers);
     ~UsbConnection();
     UsbConnection(const UsbConnection&) = delete;
@@ -109,11 +109,11 @@ private:
 
     link::TJvHidDeviceController& controller_;
     UsbLinkView& view_;
-    MeasurementState& state_;
-    const ModelProfile& profile_;
+    base::MeasurementState& state_;
+    const base::ModelProfile& profile_;
     BridgeReportHandlers handlers_;
     std::vector<Line> lines_;
     link::TJvHidDevice* CurrentDevice_ = nullptr;
 };
 
-} // namespace meterdesk::app
+} // namespace meterdesk::link

@@ -1,10 +1,10 @@
-#include "record/LoggerOptions.h"
+#include "app/LoggerOptions.h"
 
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 #include <cstdlib>
 
-namespace meterdesk::record {
+namespace meterdesk::app {
 
 namespace {
 
@@ -19,7 +19,7 @@ std::optional<double> Seconds(const std::string& text) {
 
 // A whole number no smaller than `minimum`.
 std::optional<std::int32_t> AtLeast(const std::string& text, std::int32_t minimum) {
-    const auto value = app::TextToInt(text);
+    const auto value = base::TextToInt(text);
     return value && *value >= minimum ? value : std::nullopt;
 }
 
@@ -136,4 +136,4 @@ std::string LoggerUsage() {
            "arguments.\n";
 }
 
-} // namespace meterdesk::record
+} // namespace meterdesk::app

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 // Appends a code point as UTF-8.
 inline void AppendUtf8(std::string& out, char32_t c) {
@@ -23,4 +23,4 @@ inline void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base

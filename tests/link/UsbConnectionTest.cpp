@@ -2,7 +2,7 @@
 // bridge it picks, the set-up report, connecting and disconnecting, reports
 // decoded end to end, the silent-meter watch, and what a change of devices
 // does to a running link.
-#include "app/UsbConnection.h"
+#include "link/UsbConnection.h"
 
 #include "sim/FrameEncoder.h"
 #include "tests/support/DecodingChain.h"
@@ -11,7 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-namespace meterdesk::app {
+namespace meterdesk::link {
 namespace {
 
 using ::testing::ElementsAre;
@@ -53,7 +53,7 @@ std::vector<std::uint8_t> Report(std::initializer_list<std::uint8_t> bytes) {
 struct UsbLinkFixture : ::testing::Test {
     testing::SimulatedHidSetup hid;
     testing::DecodingChain chain;
-    ModelProfile profile = kBuildProfile;
+    base::ModelProfile profile = base::kBuildProfile;
     FakeUsbView view;
     std::unique_ptr<link::TJvHidDeviceController> controller;
     std::unique_ptr<UsbConnection> usb;
@@ -128,7 +128,7 @@ TEST_F(UsbLinkFixture, BridgeWithASerialNumberIsNotTaken) {
 
 struct SetUpCase {
     const char* name;
-    ModelProfile profile;
+    base::ModelProfile profile;
     const char* historyLine;
     std::vector<std::uint8_t> sent; // at the bridge's feature length
 };
@@ -301,4 +301,4 @@ TEST_F(UsbLinkFixture, InfoShowsTheSelectedDeviceAndHistoryCanBeCleared) {
 }
 
 } // namespace
-} // namespace meterdesk::app
+} // namespace meterdesk::link

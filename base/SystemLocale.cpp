@@ -1,9 +1,9 @@
-#include "app/Locale.h"
+#include "base/Locale.h"
 
 #include <langinfo.h>
 #include <locale.h>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 namespace {
 
@@ -43,4 +43,4 @@ std::unique_ptr<LocaleSource> MakeSystemLocale() {
     return std::make_unique<SystemLocale>();
 }
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base

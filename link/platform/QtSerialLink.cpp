@@ -1,4 +1,4 @@
-#include "link/QtSerialLink.h"
+#include "link/platform/QtSerialLink.h"
 
 #include <QSerialPort>
 #include <QSerialPortInfo>

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 // The number format settings of the user's locale that turning value texts
 // into numbers needs.
@@ -41,4 +41,4 @@ private:
     NumberFormat format_;
 };
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base

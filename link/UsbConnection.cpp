@@ -1,11 +1,11 @@
-#include "app/UsbConnection.h"
+#include "link/UsbConnection.h"
 
 #include "link/HidText.h"
 
 #include <cstdio>
 #include <utility>
 
-namespace meterdesk::app {
+namespace meterdesk::link {
 
 namespace {
 
@@ -30,7 +30,7 @@ std::string DeviceCaption(link::TJvHidDevice& HidDev) {
     return caption;
 }
 
-std::array<std::uint8_t, 10> BridgeSetupReport(const ModelProfile& profile) {
+std::array<std::uint8_t, 10> BridgeSetupReport(const base::ModelProfile& profile) {
     // Report number, bit rate low and high byte, two zeros, line format 3.
     constexpr std::array<std::uint8_t, 10> k2400{0x00, 0x60, 0x09, 0x00, 0x00, 0x03, 0, 0, 0, 0};
     constexpr std::array<std::uint8_t, 10> k19200{0x00, 0x00, 0x4B, 0x00, 0x00, 0x03, 0, 0, 0, 0};
@@ -70,7 +70,7 @@ std::string DescribeDevice(link::TJvHidDevice& device) {
 }
 
 UsbConnection::UsbConnection(link::TJvHidDeviceController& controller, UsbLinkView& view,
-                             MeasurementState& state, const ModelProfile& profile,
+                             base::MeasurementState& state, const base::ModelProfile& profile,
                              BridgeReportHandlers handlers)
     : controller_(controller), view_(view), state_(state), profile_(profile),
       handlers_(std::move(handlers)) {}
@@ -242,4 +242,4 @@ void UsbConnection::StopReading() {
     }
 }
 
-} // namespace meterdesk::app
+} // namespace meterdesk::link

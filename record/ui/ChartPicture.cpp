@@ -1,4 +1,4 @@
-#include "record/ChartPicture.h"
+#include "record/ui/ChartPicture.h"
 
 #include <QBuffer>
 #include <QChartView>

@@ -1,4 +1,4 @@
-#include "link/LinuxHid.h"
+#include "link/platform/LinuxHid.h"
 
 #include "link/HidReportDescriptor.h"
 #include "link/HidText.h"

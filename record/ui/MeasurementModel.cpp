@@ -1,6 +1,6 @@
-#include "record/MeasurementModel.h"
+#include "record/ui/MeasurementModel.h"
 
-#include "decode/GlyphPainter.h"
+#include "decode/ui/GlyphPainter.h"
 
 #include <QApplication>
 #include <QPainter>

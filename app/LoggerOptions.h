@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace meterdesk::record {
+namespace meterdesk::app {
 
 // Where meterdesk-log takes the meter's bytes from.
 enum class LogSource : std::uint8_t { None, SerialPath, ComNumber, Usb, InputFile };
@@ -31,4 +31,4 @@ struct LoggerOptions {
 LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments);
 std::string LoggerUsage();
 
-} // namespace meterdesk::record
+} // namespace meterdesk::app

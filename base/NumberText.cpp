@@ -1,10 +1,10 @@
-#include "app/NumberText.h"
+#include "base/NumberText.h"
 
 #include <charconv>
 #include <cmath>
 #include <string>
 
-namespace meterdesk::app {
+namespace meterdesk::base {
 
 namespace {
 
@@ -105,4 +105,4 @@ std::optional<double> TextToFloat(std::string_view text, const NumberFormat& for
     return value;
 }
 
-} // namespace meterdesk::app
+} // namespace meterdesk::base
