@@ -3,7 +3,7 @@
 #include "app/Controls.h"
 #include "app/HandlerGuard.h"
 #include "app/HeronF.h"
-#include "base/NumberText.h"
+#include "chart/LateValidation.h"
 #include "chart/Limits.h"
 #include "chart/ui/QtChartSurface.h"
 #include "chart/ui/ScaleImage.h"
@@ -84,11 +84,12 @@ void TFCOMM::MaxrecordChange() {
 }
 
 void TFCOMM::Timer2Timer() {
-    const auto size = chart::PageSizeFromText(Maxrecord->text().toLatin1().toStdString());
-    if (!size) {
-        Maxrecord->setText(QStringLiteral("100"));
+    const chart::PageSizeCheck check =
+        chart::CheckPageSizeText(Maxrecord->text().toLatin1().toStdString());
+    if (check.repairedText) {
+        Maxrecord->setText(Latin1(*check.repairedText));
     }
-    ChartControl->SetPageSize(size.value_or(100));
+    ChartControl->SetPageSize(check.pageSize);
     Timer2->stop();
 }
 
@@ -202,29 +203,36 @@ void TFCOMM::T1LOChange() {
 
 void TFCOMM::Timer4Timer() {
     Timer4->stop();
-    if (!base::TextToFloat(T1HI->text().toLocal8Bit().toStdString(), state_.LocaleFormat)) {
-        T1HI->setText(QStringLiteral("5999"));
+    if (const auto repaired = chart::RepairHighLimitText(T1HI->text().toLocal8Bit().toStdString(),
+                                                         state_.LocaleFormat)) {
+        T1HI->setText(Latin1(*repaired));
     }
 }
 
 void TFCOMM::Timer5Timer() {
     Timer5->stop();
-    if (!base::TextToFloat(T1LO->text().toLocal8Bit().toStdString(), state_.LocaleFormat)) {
-        T1LO->setText(QStringLiteral("-5999"));
+    if (const auto repaired = chart::RepairLowLimitText(T1LO->text().toLocal8Bit().toStdString(),
+                                                        state_.LocaleFormat)) {
+        T1LO->setText(Latin1(*repaired));
     }
 }
 
 void TFCOMM::JudgeStep() {
-    pendingReading_ = state_.ReadingValue; // shown at the view refresh
-    ScheduleViewRefresh();
-    const chart::Verdict verdict =
+    // Judged now, against the limits as they stand; shown with its value at
+    // the view refresh.
+    judgeDisplay_.Judged(
+        state_.ReadingValue,
         chart::JudgeReading(state_.ReadingValue, T1HI->text().toLocal8Bit().toStdString(),
-                            T1LO->text().toLocal8Bit().toStdString(), state_.LocaleFormat);
-    if (shownVerdict_ == verdict) {
-        return; // the look is already right; restyling per reading is costly
+                            T1LO->text().toLocal8Bit().toStdString(), state_.LocaleFormat));
+    ScheduleViewRefresh();
+}
+
+void TFCOMM::ShowJudgement(const chart::JudgeLook& look) {
+    T1VALUE->setText(Latin1(look.value));
+    if (!look.restyle) {
+        return;
     }
-    shownVerdict_ = verdict;
-    const bool pass = verdict == chart::Verdict::Pass;
+    const bool pass = *look.restyle == chart::Verdict::Pass;
     const QColor colour = pass ? QColor(0, 128, 0) : QColor(255, 0, 0);
     Colour(T1VALUE, QPalette::Base, colour);
     Shape1->setStyleSheet(QStringLiteral("QFrame#Shape1 { background: %1; border: 1px solid "

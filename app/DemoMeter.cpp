@@ -6,16 +6,13 @@ namespace meterdesk::app {
 
 DemoMeter::DemoMeter() : bus_(std::make_shared<sim::SimulatedHidBus>(link::QtMainThreadPoster())) {
     bus_->Plug(bridge_);
-    clock_.start();
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { SendDueFrames(); });
     timer_.start(20);
 }
 
 void DemoMeter::SendDueFrames() {
     // Frames go out at the meter's pace whatever the timer's jitter.
-    const auto due =
-        static_cast<qint64>(static_cast<double>(clock_.elapsed()) / meter_.FramePeriodMs());
-    for (; framesDue_ < due; ++framesDue_) {
+    for (const std::int64_t due = pace_.FramesDue(); framesSent_ < due; ++framesSent_) {
         const std::vector<std::uint8_t> bytes = meter_.NextBytes();
         pty_.Write(bytes.data(), bytes.size());
     }

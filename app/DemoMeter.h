@@ -1,12 +1,13 @@
 #pragma once
 
+#include "base/Clock.h"
 #include "link/HidPlatform.h"
+#include "sim/FramePace.h"
 #include "sim/PtyEndpoint.h"
 #include "sim/SimulatedHid.h"
 #include "sim/VirtualBridge.h"
 #include "sim/VirtualMeter.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <memory>
@@ -30,9 +31,10 @@ private:
 
     sim::PtyEndpoint pty_;
     sim::VirtualMeter meter_{sim::Scenario::Wander};
-    QElapsedTimer clock_;
+    std::unique_ptr<base::SteadyClock> clock_ = base::MakeSteadyClock();
+    sim::FramePace pace_{*clock_, meter_.FramePeriodMs()};
     QTimer timer_;
-    qint64 framesDue_ = 0;
+    std::int64_t framesSent_ = 0;
     std::shared_ptr<sim::SimulatedHidBus> bus_;
     std::shared_ptr<sim::VirtualBridge> bridge_ = std::make_shared<sim::VirtualBridge>();
 };

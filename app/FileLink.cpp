@@ -12,7 +12,6 @@
 
 #include <QApplication>
 #include <QChartView>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>

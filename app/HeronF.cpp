@@ -118,20 +118,19 @@ void TFCOMM::BindDecoding() {
         CONokN->hide();
     };
     handOffs.TraceFrame = [this](const std::string& frameText) { TraceFrame(frameText); };
-    // One poll can carry a dozen frames; the replica and the trace are
-    // brought up to date once per pass of the event loop, not per frame.
+    // Repaint rate apart from data rate: what frames change waits for one
+    // single-shot refresh, started by the first change after the last.
     viewRefresh_ = new QTimer(this);
+    viewRefresh_->setObjectName(QStringLiteral("ViewRefresh"));
     viewRefresh_->setSingleShot(true);
-    viewRefresh_->setInterval(kViewRefreshMs);
-    connect(viewRefresh_, &QTimer::timeout, this, [this] { RefreshViews(); });
+    viewRefresh_->setInterval(decode::kViewRefreshPeriod);
+    connect(viewRefresh_, &QTimer::timeout, this, [this] { ViewRefreshTimer(); });
     handOffs.PanelChanged = [this] {
-        panelDirty_ = true;
+        displayRefresh_.PanelChanged();
         ScheduleViewRefresh();
     };
-    // A progress bar repaints at once on each new value, so the bar takes
-    // only the latest position at the view refresh.
     handOffs.BarGraphAt = [this](std::int32_t position) {
-        pendingBar_ = position;
+        displayRefresh_.BarAt(position);
         ScheduleViewRefresh();
     };
     assembler_.sink.HistoryLine = [this](const std::string& line) {
@@ -147,11 +146,7 @@ void TFCOMM::BindDecoding() {
 }
 
 void TFCOMM::TraceFrame(const std::string& frameText) {
-    // The box keeps the last thousand lines, so older pending ones can go.
-    if (pendingTrace_.size() >= kTraceLines) {
-        pendingTrace_.pop_front();
-    }
-    pendingTrace_.push_back(frameText);
+    displayRefresh_.TraceFrame(frameText);
     ScheduleViewRefresh();
 }
 
@@ -161,40 +156,37 @@ void TFCOMM::ScheduleViewRefresh() {
     }
 }
 
-void TFCOMM::RefreshViews() {
-    if (gridDirty_) {
-        // Every other pass while rows keep coming; the half-period slack
-        // absorbs the timer's lateness.
-        const auto sinceGrid = std::chrono::steady_clock::now() - lastGridRefresh_;
-        if (sinceGrid >= std::chrono::milliseconds(kGridRefreshMs - kViewRefreshMs / 2)) {
-            RefreshGrid();
-        } else {
-            viewRefresh_->start();
-        }
+void TFCOMM::ViewRefreshTimer() {
+    if (gridPace_.TakeDue()) {
+        RefreshGrid();
+    } else if (gridPace_.Waiting()) {
+        viewRefresh_->start(); // the grid's turn comes at a later pass
     }
-    if (pendingBar_) {
-        PBar2->setValue(*pendingBar_);
-        pendingBar_.reset();
+    const decode::DisplayUpdate display = displayRefresh_.Take();
+    if (display.bar) {
+        PBar2->setValue(*display.bar);
     }
-    if (pendingReading_) {
-        T1VALUE->setText(QString::fromLatin1(pendingReading_->c_str()));
-        pendingReading_.reset();
+    if (const auto look = judgeDisplay_.Take()) {
+        ShowJudgement(*look);
     }
-    if (panelDirty_) {
-        panelDirty_ = false;
+    if (display.panel) {
         Panel1->Draw(panelState_);
     }
-    if (!pendingTrace_.empty()) {
-        QString lines;
-        for (const std::string& line : pendingTrace_) {
-            if (!lines.isEmpty()) {
-                lines += QLatin1Char('\n');
-            }
-            lines += QString::fromLatin1(line.c_str());
-        }
-        pendingTrace_.clear();
-        Memo1->appendPlainText(lines);
+    ShowTrace(display.trace);
+}
+
+void TFCOMM::ShowTrace(const std::vector<std::string>& lines) {
+    if (lines.empty()) {
+        return;
     }
+    QString text;
+    for (const std::string& line : lines) {
+        if (!text.isEmpty()) {
+            text += QLatin1Char('\n');
+        }
+        text += QString::fromLatin1(line.c_str());
+    }
+    Memo1->appendPlainText(text);
 }
 
 namespace {

@@ -1,28 +1,32 @@
 #pragma once
 
 #include "app/StartUp.h"
+#include "base/Clock.h"
 #include "base/Locale.h"
 #include "base/MeasurementState.h"
 #include "base/ModelProfile.h"
 #include "chart/BarScale.h"
 #include "chart/ChartControl.h"
+#include "chart/JudgeDisplay.h"
 #include "chart/Limits.h"
 #include "decode/DisplayDecoder.h"
+#include "decode/DisplayRefresh.h"
 #include "decode/FrameAssembler.h"
 #include "decode/PanelState.h"
 #include "link/CommPortDriver.h"
+#include "link/LinkWatch.h"
 #include "link/UsbConnection.h"
+#include "record/GridRefreshPace.h"
 #include "record/MeasurementTable.h"
 #include "record/Recorder.h"
 
 #include <QMainWindow>
 #include <QRect>
 
-#include <chrono>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -94,6 +98,9 @@ public:
     void BitBtn1Click();
     void BtExit1Click();
     void FormResize() {}
+    // The views' refresh: the replica, the bar, the reading with its
+    // verdict, the trace and the grid take what the frames changed.
+    void ViewRefreshTimer();
 
     // The measurement log.
     void INDataToTable();
@@ -131,7 +138,8 @@ public:
     void Timer4Timer();
     void Timer5Timer();
     void RecordSITimeKeyPress(char& Key);
-    // Shows a recorded reading in T1VALUE and judges it Pass or Fail.
+    // Judges a recorded reading Pass or Fail; T1VALUE shows it with its
+    // verdict at the view refresh.
     void JudgeStep();
     chart::TChartControl* chartControl() { return ChartControl.get(); }
     chart::QtChartSurface* chartSurface() { return chartSurface_; }
@@ -146,8 +154,6 @@ public:
     void BtDiscon1Click();
     void ConTimerTimer();
 
-    // Handlers bound now whose work arrives with the link, log, file and
-    // chart parts.
     // The USB link: the HID controller's handlers, the bridge's report
     // handlers and the buttons (app/UsbLink.cpp).
     void HidCtlDeviceChange(link::TJvHidDeviceController& Sender);
@@ -200,18 +206,10 @@ private:
     void BindDecoding();
     void FitScrollRange();
     void TraceFrame(const std::string& frameText);
-    void RefreshViews();
-    // The replica, the reading's box, the bar and the trace are brought up
-    // to date at most this often, however fast frames come: a meter's
-    // display reads well at ten updates a second and repainting costs.
-    static constexpr int kViewRefreshMs = 100;
     void ScheduleViewRefresh();
-    // New rows reach the grid with the other views, but at most this often:
-    // each batch relays out and repaints the whole grid, the costliest view,
-    // and at full line rate rows pass faster than anyone reads them.
-    static constexpr int kGridRefreshMs = 200;
-    // Marks the grid for the next view refresh, which shows the rows waiting
-    // and moves the current row to the last.
+    void ShowTrace(const std::vector<std::string>& lines);
+    // Marks the grid for a view refresh, which shows the rows waiting and
+    // moves the current row to the last.
     void ScheduleGridRefresh();
     void RefreshGrid();
     void RunFormCreate();
@@ -220,11 +218,13 @@ private:
     void BindRecord();
     record::RecordSettings CurrentRecordSettings() const;
     void PlotReading();
+    void ShowJudgement(const chart::JudgeLook& look);
     void ChooseRecordLimit(QAction* item, std::int32_t limit);
     void ShowPage(std::int32_t page);
     void SetAlarm(QLineEdit* box, float& limit);
     void EnterSerialState(bool connected);
     void SerialPortVanished();
+    void LinkIdle();
     void BindUsbLink();
     void BindFiles();
     void Tell(const QString& text);
@@ -249,17 +249,15 @@ private:
     std::unique_ptr<chart::TChartControl> ChartControl;
     chart::BarScale barScale_;
     std::unique_ptr<chart::ScaleImage> scaleCanvas_;
-    std::optional<chart::Verdict> shownVerdict_;
     QRect ChartRestoreBounds;
     QRect ScaleRestoreBounds;
-    static constexpr std::size_t kTraceLines = 1000;
+    // What the views take at their next refresh.
     QTimer* viewRefresh_ = nullptr;
-    bool gridDirty_ = false;
-    std::chrono::steady_clock::time_point lastGridRefresh_;
-    bool panelDirty_ = false;
-    std::optional<std::int32_t> pendingBar_;
-    std::optional<std::string> pendingReading_;
-    std::deque<std::string> pendingTrace_;
+    std::unique_ptr<base::SteadyClock> clock_ = base::MakeSteadyClock();
+    decode::DisplayRefresh displayRefresh_;
+    chart::JudgeDisplay judgeDisplay_;
+    record::GridRefreshPace gridPace_{*clock_};
+    link::LinkWatch linkWatch_{state_, [this] { LinkIdle(); }};
     std::unique_ptr<FilePrompt> fileNames_;
     bool previewOpen_ = false;
     // The USB link. The controller is destroyed first, so the devices the

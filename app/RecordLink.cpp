@@ -4,7 +4,7 @@
 #include "app/Controls.h"
 #include "app/HandlerGuard.h"
 #include "app/HeronF.h"
-#include "base/NumberText.h"
+#include "chart/PlottedValue.h"
 #include "chart/ui/QtChartSurface.h"
 #include "record/ui/MeasurementModel.h"
 
@@ -18,7 +18,6 @@
 #include <QTimer>
 
 #include <array>
-#include <chrono>
 
 namespace meterdesk::app {
 
@@ -53,13 +52,11 @@ void TFCOMM::INDataToTable() {
 }
 
 void TFCOMM::ScheduleGridRefresh() {
-    gridDirty_ = true;
+    gridPace_.RowsWaiting();
     ScheduleViewRefresh();
 }
 
 void TFCOMM::RefreshGrid() {
-    gridDirty_ = false;
-    lastGridRefresh_ = std::chrono::steady_clock::now();
     if (gridModel_ != nullptr) {
         gridModel_->ShowNewRows();
     }
@@ -70,13 +67,9 @@ void TFCOMM::RefreshGrid() {
 }
 
 void TFCOMM::PlotReading() {
-    // A value that is no number (overload) goes to the top of the value axis,
-    // or to the bottom when the display shows the minus sign.
-    const auto value = base::TextToFloat(state_.ReadingValue, state_.LocaleFormat);
-    const double plotted = value                                            ? *value
-                           : panelState_.Shown(decode::PanelElement::LcdFH) ? ChartControl->AxisMin
-                                                                            : ChartControl->AxisMax;
-    ShowPage(ChartControl->AddPoint(plotted));
+    ShowPage(ChartControl->AddPoint(chart::PlottedValue(
+        state_.ReadingValue, state_.LocaleFormat, panelState_.Shown(decode::PanelElement::LcdFH),
+        ChartControl->AxisMin, ChartControl->AxisMax)));
 }
 
 void TFCOMM::TrecordTimer() {

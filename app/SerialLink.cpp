@@ -96,16 +96,14 @@ void TFCOMM::SerialPortVanished() {
 }
 
 void TFCOMM::ConTimerTimer() {
-    if (state_.LinkIdleTicks != 2) {
-        ++state_.LinkIdleTicks;
-        return;
-    }
-    // The third tick without a decoded frame; a bridge that sends only
-    // empty reports has its link stopped.
+    linkWatch_.Tick();
+}
+
+void TFCOMM::LinkIdle() {
+    // A bridge that sends only empty reports has its link stopped.
     usb_->WatchSilentMeter();
     CONok->hide();
     CONokN->show();
-    state_.LinkIdleTicks = 0;
 }
 
 } // namespace meterdesk::app

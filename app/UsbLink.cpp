@@ -1,6 +1,6 @@
 // The window's USB link: the HID controller's handlers, the buttons of the
 // USB connection, and the view of the window that the connection logic
-// (app/UsbConnection.h) drives.
+// (link/UsbConnection.h) drives.
 #include "app/HandlerGuard.h"
 #include "app/HeronF.h"
 #include "link/platform/LinuxHid.h"

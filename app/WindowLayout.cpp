@@ -228,7 +228,7 @@ void TFCOMM::BuildHiddenControls(QWidget* parent) {
     Memo1 = Place(new QPlainTextEdit(parent), "Memo1", 312, 567, 305, 41);
     // The trace keeps the last thousand frames; an unbounded box would grow
     // for as long as the meter talks.
-    Memo1->setMaximumBlockCount(static_cast<int>(kTraceLines));
+    Memo1->setMaximumBlockCount(static_cast<int>(decode::kTraceLines));
     Memo1->setReadOnly(true);
     USBtxt = Place(new QLabel(parent), "USBtxt", 272, 9, 120, 16);
     USBtxt->setFont(PixelFont(QStringLiteral("Arial"), 12, false, true));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -50,6 +51,14 @@ std::size_t PtyEndpoint::Write(const std::uint8_t* data, std::size_t size) {
         }
     }
     return written;
+}
+
+std::size_t PtyEndpoint::Unread() const {
+    int queued = 0;
+    if (slave_ < 0 || ::ioctl(slave_, FIONREAD, &queued) != 0 || queued < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(queued);
 }
 
 void PtyEndpoint::Hangup() {

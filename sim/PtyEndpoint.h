@@ -25,6 +25,9 @@ public:
     // a real line drops what nobody reads. Returns the bytes written.
     std::size_t Write(const std::uint8_t* data, std::size_t size);
 
+    // Bytes on the program's end that it has not read yet.
+    std::size_t Unread() const;
+
     // Ends the line: the program's reads then fail as for a pulled cable.
     void Hangup();
 

@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 #include "app/HeronF.h"
 #include "decode/ui/LcdPanel.h"
+#include "tests/support/DecodingChain.h"
 #include "tests/support/TestWindow.h"
 
 #include <QAbstractButton>
@@ -308,14 +309,16 @@ TEST(MainWindow, DecodedFramesAreTracedAndTheTraceIsBounded) {
     }
     auto& comm2 = window->comm2();
     comm2.OnReceiveData(comm2, line.data(), static_cast<std::int32_t>(line.size()));
-    QTest::qWait(250); // the views refresh at most ten times a second
+    EXPECT_EQ(window->Memo1->document()->blockCount(), 1); // until the view refresh
+    window->ViewRefreshTimer();
     EXPECT_EQ(window->Memo1->document()->blockCount(), 1000);
     EXPECT_EQ(window->Memo1->document()->lastBlock().text(), QStringLiteral("A11234B00AD"));
     EXPECT_EQ(window->PBar2->value(), 12);
 }
 
-// Renders the window after each worked-example frame into the build tree,
-// for a person to look at: the replica must read like the meter's display.
+// Renders the window after each worked-example frame; the replica in it
+// must be the frame's own panel, drawn apart from the window. The pictures
+// stay in the build tree for a person to look at.
 TEST(MainWindow, RendersWorkedExamplesForInspection) {
     auto window = MakeWindow();
     window->ShowCentred();
@@ -324,13 +327,24 @@ TEST(MainWindow, RendersWorkedExamplesForInspection) {
         {"negative_volts", {0x0A, 0x31, 0x31, 0x32, 0x33, 0x34, 0x3B, 0x34, 0x30, 0x3A, 0x0D}},
         {"overload_kohm", {0x0A, 0x32, 0x30, 0x30, 0x30, 0x30, 0x33, 0x31, 0x30, 0x32, 0x0D}}};
     const QDir out(QStringLiteral(QT_TESTCASE_BUILDDIR));
+    const QRect replica(window->Panel1->mapTo(window.get(), QPoint(0, 0)), window->Panel1->size());
+    QImage before = window->grab().toImage().copy(replica);
     for (const auto& [name, bytes] : frames) {
         comm2.OnReceiveData(comm2, bytes.data(), static_cast<std::int32_t>(bytes.size()));
-        QTest::qWait(250); // the views refresh at most ten times a second
+        window->ViewRefreshTimer();
         const QImage image = window->grab().toImage();
         const QString path = out.filePath(QStringLiteral("window_%1.png").arg(QLatin1String(name)));
-        ASSERT_TRUE(image.save(path)) << path.toStdString();
-        EXPECT_EQ(image.size(), window->size() * image.devicePixelRatio());
+        EXPECT_TRUE(image.save(path)) << path.toStdString();
+        ASSERT_EQ(image.size(), window->size());
+
+        testing::DecodingChain chain;
+        chain.FeedSerial(bytes);
+        decode::LcdPanel expected(chain.panel);
+        expected.setFont(window->Panel1->font());
+        const QImage shown = image.copy(replica);
+        EXPECT_EQ(shown, expected.grab().toImage().convertToFormat(shown.format())) << name;
+        EXPECT_NE(shown, before) << name; // each frame changes the glass
+        before = shown;
     }
 }
 

@@ -8,6 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <langinfo.h>
+#include <locale.h>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace meterdesk::base {
 namespace {
@@ -65,12 +73,77 @@ TEST(CountClass, RowsSetEveryCountDependentNumber) {
     EXPECT_FALSE(FindCountClass("5").has_value());
 }
 
+// A locale whose decimal separator is a comma: one installed here, else one
+// compiled from the system's locale sources into `folder` (found through
+// LOCPATH); none when neither is there.
+std::optional<std::string> CommaLocale(const std::filesystem::path& folder) {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8", "de_DE"}) {
+        if (locale_t found = ::newlocale(LC_NUMERIC_MASK, name, locale_t{})) {
+            const bool comma = std::string_view(::nl_langinfo_l(RADIXCHAR, found)) == ",";
+            ::freelocale(found);
+            if (comma) {
+                return name;
+            }
+        }
+    }
+    const std::string command =
+        "localedef -i de_DE -f ISO-8859-1 '" + (folder / "md_comma").string() + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) == 0) {
+        return "md_comma";
+    }
+    return std::nullopt;
+}
+
+// The decimal and thousands separators MakeSystemLocale reads in a child
+// process whose environment has `variable`=`value` (and LOCPATH=`folder`).
+std::string SeparatorsInChild(const char* variable, const std::string& value,
+                              const std::filesystem::path& folder) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) {
+        return "no pipe";
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        ::unsetenv("LC_ALL");
+        ::unsetenv("LC_NUMERIC");
+        ::unsetenv("LANG");
+        ::setenv("LOCPATH", folder.c_str(), 1);
+        ::setenv(variable, value.c_str(), 1);
+        const NumberFormat format = MakeSystemLocale()->ReadLocaleFormat();
+        const std::string text = format.decimalSeparator + "|" + format.thousandsSeparator;
+        const bool written =
+            ::write(pipeEnds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::_exit(written ? 0 : 1);
+    }
+    ::close(pipeEnds[1]);
+    std::string text;
+    char buffer[64];
+    for (ssize_t count; (count = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return text;
+}
+
 TEST(SystemLocale, ReadsTheEnvironmentsNumericSettings) {
-    ::setenv("LC_ALL", "C", 1);
-    const auto locale = MakeSystemLocale();
-    EXPECT_EQ(locale->ReadDecimalSeparator(), ".");
-    EXPECT_EQ(locale->ReadLocaleFormat().decimalSeparator, ".");
-    ::unsetenv("LC_ALL");
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("md_locale_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::optional<std::string> comma = CommaLocale(folder);
+    if (!comma) {
+        std::filesystem::remove_all(folder);
+        GTEST_SKIP() << "no locale with a decimal comma here, and no locale sources to build one "
+                        "(Debian package locales)";
+    }
+    EXPECT_EQ(SeparatorsInChild("LC_NUMERIC", *comma, folder), ",|.");
+    EXPECT_EQ(SeparatorsInChild("LC_ALL", *comma, folder), ",|.");
+    EXPECT_EQ(SeparatorsInChild("LC_ALL", "C", folder), ".|");
+    // An unknown locale leaves the C settings rather than failing.
+    EXPECT_EQ(SeparatorsInChild("LC_NUMERIC", "xx_NOWHERE", folder), ".|");
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -93,13 +93,17 @@ TEST_F(Pager, PagingAtTheEndsChangesNothing) {
     EXPECT_EQ(pager.PriorPage(), 1);
     EXPECT_EQ(pager.NextPage(), 1);
     EXPECT_EQ(pager.LastPage(), 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
     Add(150);
     EXPECT_EQ(pager.NextPage(), 2);
     EXPECT_EQ(pager.LastPage(), 2);
+    EXPECT_EQ(Window(), std::make_pair(101.0, 200.0));
+    EXPECT_FALSE(pager.Browsing); // still following the newest page
     pager.FirstPage();
     EXPECT_EQ(pager.FirstPage(), 1);
     EXPECT_EQ(pager.PriorPage(), 1);
-    EXPECT_FALSE(pager.Browsing && pager.CurrentPage != 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_EQ(Add(1), 1); // the browsed page stays in view
 }
 
 TEST_F(Pager, NewPageSizeJumpsToTheLastPage) {

@@ -65,13 +65,18 @@ TEST_F(ChartWindow, ASteadyStreamOfPointsStillMovesTheChart) {
     // Points come every 30 ms, faster than the chart refreshes: a refresh
     // that each point pushed back would never come while the stream lasts.
     QSignalSpy refreshed(surface.LineSeries(), &QXYSeries::pointsReplaced);
-    for (int i = 0; i < 150; ++i) { // a page and a half: the axis shifts too
-        window->chartControl()->AddPoint(i);
-        if (i >= 130) {
-            QTest::qWait(30);
-        }
+    int added = 0;
+    for (; added < 130; ++added) { // past the first page: the axis shifts too
+        window->chartControl()->AddPoint(added);
     }
-    EXPECT_GE(refreshed.count(), 1);
+    QTimer stream;
+    stream.setInterval(30);
+    QObject::connect(&stream, &QTimer::timeout, window.get(),
+                     [&] { window->chartControl()->AddPoint(added++); });
+    stream.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return refreshed.count() >= 1; }, 5000));
+    stream.stop();
+    EXPECT_GT(added, 130); // the stream was running meanwhile
     EXPECT_GT(surface.BottomAxis()->max(), 100);
 }
 
@@ -136,15 +141,66 @@ TEST_F(ChartWindow, JudgeLimitsAreRepairedAfterTheirTimer) {
 TEST_F(ChartWindow, VerdictColoursTheJudgePanel) {
     window->state().ReadingValue = "12.34";
     window->JudgeStep();
+    window->ViewRefreshTimer(); // the value and its verdict show together
     EXPECT_EQ(window->judge->text(), QStringLiteral("Pass"));
-    QTest::qWait(250); // the reading's box follows at the view refresh
     EXPECT_EQ(window->T1VALUE->text(), QStringLiteral("12.34"));
     EXPECT_EQ(window->judge->palette().color(QPalette::Window), QColor(0, 128, 0));
     window->state().ReadingValue = "-0.L";
     window->JudgeStep();
+    EXPECT_EQ(window->judge->text(), QStringLiteral("Pass")); // until the refresh
+    window->ViewRefreshTimer();
     EXPECT_EQ(window->judge->text(), QStringLiteral("Fail"));
+    EXPECT_EQ(window->T1VALUE->text(), QStringLiteral("-0.L"));
     EXPECT_EQ(window->T1VALUE->palette().color(QPalette::Base), QColor(255, 0, 0));
     EXPECT_THAT(window->Shape1->styleSheet().toStdString(), ::testing::HasSubstr("#ff0000"));
+}
+
+// Line bytes of one frame: 12.34 V, or -12.34 V with the minus sign.
+std::vector<std::uint8_t> VoltsFrame(bool negative) {
+    return {0x0A, 0x31, 0x31, 0x32,
+            0x33, 0x34, 0x3B, negative ? std::uint8_t{0x34} : std::uint8_t{0x30},
+            0x30, 0x3A, 0x0D};
+}
+
+TEST_F(ChartWindow, TheVerdictAlwaysStandsBesideTheValueItJudged) {
+    // Every frame at line rate crosses the high limit: whenever the panel
+    // can be seen, its colours must be those of the value it shows.
+    window->T1HI->setText(QStringLiteral("10"));
+    window->Timer4->stop();
+    QSignalSpy shown(window->T1VALUE, &QLineEdit::textChanged);
+    int frames = 0;
+    int looks = 0;
+    QStringList mismatches;
+    const auto check = [&] {
+        if (shown.isEmpty()) {
+            return; // nothing judged shown yet
+        }
+        ++looks;
+        const QString value = window->T1VALUE->text();
+        const bool pass = value.toDouble() <= 10;
+        const QColor colour = pass ? QColor(0, 128, 0) : QColor(255, 0, 0);
+        if (window->T1VALUE->palette().color(QPalette::Base) != colour ||
+            window->judge->text() != (pass ? QStringLiteral("Pass") : QStringLiteral("Fail")) ||
+            !window->Shape1->styleSheet().contains(colour.name())) {
+            mismatches << value + QLatin1Char('/') + window->judge->text();
+        }
+    };
+    QTimer line;
+    line.setInterval(5); // about the meter's 174 frames a second
+    QObject::connect(&line, &QTimer::timeout, window.get(), [&] {
+        check(); // as the last pass of the event loop left it
+        const std::vector<std::uint8_t> bytes = VoltsFrame(frames % 2 == 1);
+        auto& comm2 = window->comm2();
+        comm2.OnReceiveData(comm2, bytes.data(), static_cast<std::int32_t>(bytes.size()));
+        ++frames;
+        check();
+    });
+    line.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown.count() >= 8; }, 10000));
+    line.stop();
+    EXPECT_GT(frames, shown.count()); // frames come faster than the views refresh
+    EXPECT_TRUE(mismatches.isEmpty()) << mismatches.size() << " of " << looks << " looks, first "
+                                      << mismatches.value(0).toStdString();
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -141,14 +143,68 @@ int DarkPixels(const QImage& image, const QRect& area) {
     return dark;
 }
 
+// The segments a (top), b, c, d, e, f, g (middle) inked in a digit place of
+// `image`, whose full "8" covers `eight`: each is sampled at its middle,
+// along the digits' lean.
+std::string InkedSegments(const QImage& image, const QRect& eight) {
+    const double height = eight.height();
+    const double lean = kDigitLean * height;
+    const double width = eight.width() - lean;
+    const double t = std::min(0.28 * width, 0.1 * height);
+    const std::pair<double, double> middles[] = {
+        {width / 2, t / 2},          {width - t / 2, height / 4}, {width - t / 2, 3 * height / 4},
+        {width / 2, height - t / 2}, {t / 2, 3 * height / 4},     {t / 2, height / 4},
+        {width / 2, height / 2}};
+    std::string inked;
+    for (std::size_t segment = 0; segment < 7; ++segment) {
+        const auto [u, v] = middles[segment];
+        const QPoint at(static_cast<int>(eight.left() + lean * (1 - v / height) + u),
+                        static_cast<int>(eight.top() + v));
+        if (DarkPixels(image, QRect(at - QPoint(1, 1), QSize(3, 3))) == 9) {
+            inked += static_cast<char>('a' + segment);
+        }
+    }
+    return inked;
+}
+
+// Where each digit place's ink lies when it shows "8".
+std::vector<QRect> DigitPlaces(const QImage& eights) {
+    std::vector<QRect> places;
+    const LcdPanel layout;
+    for (const PanelElement digit : kDigits) {
+        const QRect area(layout.Element(digit)->geometry().topLeft() * 2,
+                         layout.Element(digit)->geometry().size() * 2);
+        QRect ink;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (qGray(eights.pixel(x, y)) < 96) {
+                    ink |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        places.push_back(ink);
+    }
+    return places;
+}
+
 TEST(LcdPanelPicture, RendersTheWorkedExamplesAndTheAnnunciators) {
-    for (const char* frame : {"A11234B40AD", "A200003102D"}) {
+    PanelState eights;
+    eights.digitCaptions = {"8", "8", "8", "8"};
+    LcdPanel allLit(eights);
+    const std::vector<QRect> places = DigitPlaces(Render(allLit, "eights"));
+    // The segments each digit place lights: "1" "2" "3" "4", and "0" "L".
+    const std::vector<std::pair<const char*, std::array<const char*, 4>>> frames{
+        {"A11234B40AD", {"bc", "abdeg", "abcdg", "bcfg"}},
+        {"A200003102D", {"", "abcdef", "def", ""}}};
+    for (const auto& [frame, segments] : frames) {
         DecodingChain chain;
         ASSERT_TRUE(chain.DecodeText(frame));
         LcdPanel panel(chain.panel);
         const QImage image = Render(panel, frame);
-        // Ink inside the frame, in the second digit place ("2" and "0").
-        EXPECT_GT(DarkPixels(image, QRect(176, 80, 76, 150)), 800) << frame;
+        for (std::size_t place = 0; place < 4; ++place) {
+            EXPECT_EQ(InkedSegments(image, places[place]), segments[place])
+                << frame << ", digit place " << place + 1;
+        }
     }
 
     // Non-overlapping sets of annunciators, each set shown at once.
@@ -169,8 +225,11 @@ TEST(LcdPanelPicture, RendersTheWorkedExamplesAndTheAnnunciators) {
         }
         LcdPanel panel(state);
         const QImage image = Render(panel, ("annunciators" + std::to_string(i + 1)).c_str());
-        // Ink in the annunciator column right of the digits.
-        EXPECT_GT(DarkPixels(image, QRect(460, 10, 100, 250)), 200) << i;
+        for (E element : sets[i]) { // each draws in its own place
+            const QRect place = panel.Element(element)->geometry();
+            EXPECT_GT(DarkPixels(image, QRect(place.topLeft() * 2, place.size() * 2)), 10)
+                << PanelElementName(element);
+        }
     }
 }
 

@@ -109,8 +109,8 @@ TEST_F(FileWindow, SavesBothFormatsAndLoadsThemBackAppended) {
     EXPECT_EQ(window->table().Row(7).Unit, "k*");
     EXPECT_EQ(window->state().NextRecordNo, 4); // loading leaves the numbering alone
     EXPECT_EQ(window->DBGrid1->model()->rowCount(), 9);
-    QTest::qWait(250); // the views refresh at most ten times a second
-    EXPECT_EQ(window->DBGrid1->currentIndex().row(), 8);
+    // The message boxes ran the event loop, and with it the view refresh.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->DBGrid1->currentIndex().row() == 8; }));
 }
 
 TEST_F(FileWindow, AReplacedExtensionAsksBeforeOverwritingThatFile) {
@@ -202,7 +202,21 @@ TEST_F(FileWindow, PreviewSuspendsTheGridUntilItCloses) {
     EXPECT_TRUE(previewShown);
     EXPECT_TRUE(suspendedWhileOpen);
     EXPECT_FALSE(window->table().ViewsSuspended());
-    window->PrintClick(); // the hidden button does nothing
+
+    // The hidden Print button does nothing: no preview, the grid goes on.
+    bool dialogShown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            dialogShown = true;
+            dialog->close();
+        }
+    });
+    const std::size_t rows = window->table().RowCount();
+    window->Print->click();
+    QCoreApplication::processEvents(); // the check above runs now at the latest
+    EXPECT_FALSE(dialogShown);
+    EXPECT_FALSE(window->table().ViewsSuspended());
+    EXPECT_EQ(window->table().RowCount(), rows);
 }
 
 } // namespace

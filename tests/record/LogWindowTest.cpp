@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -37,7 +36,7 @@ TEST_F(LogWindow, EveryFrameBecomesARowTheGridFollows) {
     Frame("A200003102D");
     EXPECT_EQ(window->table().RowCount(), 2U);
     EXPECT_EQ(model->rowCount(), 0); // the grid takes new rows at its next refresh
-    QTest::qWait(250);               // the views refresh at most ten times a second
+    window->ViewRefreshTimer();
     ASSERT_EQ(model->rowCount(), 2);
     ASSERT_EQ(inserted.count(), 1); // both rows in one insertion
     EXPECT_EQ(inserted.front().value(1).toInt(), 0);
@@ -58,7 +57,7 @@ TEST_F(LogWindow, AtTheLimitChartAndJudgeStopWhileThePanelGoesOn) {
     Frame("A11234B00AD");
     Frame("A11111B40AD");
     EXPECT_EQ(window->table().RowCount(), 1U);
-    QTest::qWait(250); // the views refresh at most ten times a second
+    window->ViewRefreshTimer();
     EXPECT_EQ(window->T1VALUE->text(), QStringLiteral("12.34"));
     EXPECT_EQ(window->chartSurface()->ValueCount(), 2U);
     EXPECT_EQ(window->panelState().digitCaptions[3], "1"); // the replica still follows
@@ -79,7 +78,7 @@ TEST_F(LogWindow, NewLogAsksAndOnlyYesClears) {
     EXPECT_EQ(window->state().NextRecordNo, 1);
     EXPECT_EQ(window->chartSurface()->ValueCount(), 1U);
     EXPECT_EQ(window->Bt10->text(), QStringLiteral("1"));
-    QTest::qWait(250);
+    window->ViewRefreshTimer();
     EXPECT_EQ(model->rowCount(), 0);
 }
 

@@ -1,6 +1,9 @@
-// Scope: the virtual meter's scenarios, decoded through the serial path.
+// Scope: the virtual meter's scenarios, decoded through the serial path,
+// and its pace.
 #include "sim/VirtualMeter.h"
 
+#include "base/Clock.h"
+#include "sim/FramePace.h"
 #include "tests/support/DecodingChain.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +81,18 @@ TEST(VirtualMeter, LineRateFillsTheLine) {
     // Eleven bytes of ten bits at 19200 baud.
     EXPECT_NEAR(meter.FramePeriodMs(), 5.729, 0.001);
     EXPECT_DOUBLE_EQ(VirtualMeter(Scenario::Steady).FramePeriodMs(), 100.0);
+}
+
+TEST(FramePace, FramesFallDueAtTheMetersPaceWhateverTheTimer) {
+    base::ManualClock clock;
+    const FramePace pace(clock, 5.75);
+    EXPECT_EQ(pace.FramesDue(), 0);
+    clock.Advance(std::chrono::milliseconds(5));
+    EXPECT_EQ(pace.FramesDue(), 0);
+    clock.Advance(std::chrono::milliseconds(1));
+    EXPECT_EQ(pace.FramesDue(), 1);
+    clock.Advance(std::chrono::milliseconds(994)); // a timer that slept a second
+    EXPECT_EQ(pace.FramesDue(), 173);
 }
 
 } // namespace

@@ -1,0 +1,18 @@
+#include "record/GridRefreshPace.h"
+
+namespace meterdesk::record {
+
+bool GridRefreshPace::TakeDue() {
+    if (!waiting_) {
+        return false;
+    }
+    const auto now = clock_.Now();
+    if (lastShown_ && now - *lastShown_ < kPeriod - kSlack) {
+        return false;
+    }
+    waiting_ = false;
+    lastShown_ = now;
+    return true;
+}
+
+} // namespace meterdesk::record
