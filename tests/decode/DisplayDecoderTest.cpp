@@ -38,7 +38,7 @@ std::string ShownFunctionElements(const PanelState& panel) {
     std::string names;
     for (PanelElement element : kFunctionElements) {
         if (panel.Shown(element)) {
-            names.append(names.empty() ? "" : " ").append(PanelElementName(element));
+            names += (names.empty() ? "" : " ") + std::string(PanelElementName(element));
         }
     }
     return names;
