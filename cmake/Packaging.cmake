@@ -16,14 +16,14 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's layout is in pixels and names Arial; Liberation has its metrics.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation2)
+# The summary above is the synopsis line; this is the long description.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${PROJECT_DESCRIPTION}
- meterdesk mirrors the display of a handheld digital multimeter that streams
- its display over RS-232 or through its USB cable (a HID bridge), logs the
- readings, plots them on a trend chart and judges Pass/Fail against limits.
- .
- The package holds the desktop program (meterdesk), a headless logger
- (meterdesk-log), a virtual meter (meterdesk-sim) and a udev rule that lets
- the user at the seat read the USB cable.")
+    "meterdesk mirrors the display of a handheld digital multimeter that streams
+its display over RS-232 or through its USB cable (a HID bridge), logs the
+readings, plots them on a trend chart and judges Pass/Fail against limits.
+
+The package holds the desktop program (meterdesk), a headless logger
+(meterdesk-log), a virtual meter (meterdesk-sim) and a udev rule that lets
+the user at the seat read the USB cable.")
 
 include(CPack)
