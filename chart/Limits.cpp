@@ -11,7 +11,9 @@ AlarmText ParseAlarmText(std::string_view text) {
     if (const auto value = base::TextToInt(text)) {
         return {static_cast<float>(*value), {}};
     }
-    return {std::nullopt, "'" + std::string(text) + "' is not a valid integer value"};
+    std::string message(1, '\'');
+    message.append(text).append("' is not a valid integer value");
+    return {std::nullopt, message};
 }
 
 bool AlarmKeyPasses(char key) {

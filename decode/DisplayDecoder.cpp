@@ -260,7 +260,7 @@ bool DisplayDecoder::LcdDisplayHeron() {
     panel_.Show(E::LCDCS, function == '4' && celsius);
     panel_.Show(E::LCDFS, function == '4' && !celsius);
     if (function == '4') {
-        unit = celsius ? "#" : "?";
+        unit.assign(1, celsius ? '#' : '?');
         work.axis = Axis{-40.0, celsius ? 1000.0 : 1832.0};
     }
     panel_.Show(E::LCDFm, function == '5'); // g

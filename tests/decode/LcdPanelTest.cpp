@@ -122,14 +122,15 @@ INSTANTIATE_TEST_SUITE_P(
                       FrameCase{"A200003102D", " _0.@_"}));
 
 // Renders the panel at twice the pixel density, as on a high-DPI screen, and
-// saves it next to the test binary for a look.
+// saves it in the build tree (wherever the test is started from) for a look.
 QImage Render(LcdPanel& panel, const char* name) {
     const qreal ratio = 2;
     QImage image(panel.size() * ratio, QImage::Format_ARGB32);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     panel.render(&image);
-    image.save(QDir::current().filePath(QString("LcdPanel_%1.png").arg(name)));
+    const QDir out(QStringLiteral(QT_TESTCASE_BUILDDIR));
+    image.save(out.filePath(QString("LcdPanel_%1.png").arg(name)));
     return image;
 }
 
