@@ -11,6 +11,7 @@
 #include "decode/FrameAssembler.h"
 #include "decode/PanelState.h"
 #include "link/CommPortDriver.h"
+#include "link/SerialReconnect.h"
 #include "link/UsbConnection.h"
 #include "record/MeasurementTable.h"
 #include "record/Recorder.h"
@@ -165,6 +166,9 @@ public:
     void ReadBtnClick();
     void ClearBtnClick();
     void InfoBtnClick();
+    // A link broke off: the frame in progress dropped, `why` traced, the
+    // indicator greyed while the device is waited for.
+    void ShowLinkWait(bool waiting, const std::string& why);
 
     // Data files, the chart picture and the printed table (app/FileLink.cpp).
     void OpenDataFilesClick();
@@ -225,6 +229,7 @@ private:
     void SetAlarm(QLineEdit* box, float& limit);
     void EnterSerialState(bool connected);
     void SerialPortVanished();
+    void BindSerialReturn();
     void BindUsbLink();
     void BindFiles();
     void Tell(const QString& text);
@@ -241,6 +246,7 @@ private:
     std::shared_ptr<link::PortDirectory> ports_;
     link::TCommPortDriver COMM2;
     link::TCommPortDriver CommPortDriver1;
+    link::SerialReconnect serialReturn_;
     StartUpHooks hooks_;
     record::MeasurementTable cds1;
     record::MeasurementModel* gridModel_ = nullptr; // owned by the grid
