@@ -38,7 +38,7 @@ link::SerialPlatform TFCOMM::DefaultSerialPlatform() {
 TFCOMM::TFCOMM(std::unique_ptr<base::LocaleSource> locale, base::ModelProfile profile,
                link::SerialPlatform serial, std::shared_ptr<link::HidPlatform> hid)
     : profile_(profile), locale_(std::move(locale)), ports_(serial.directory), COMM2(serial),
-      CommPortDriver1(serial), HidCtl(std::move(hid)) {
+      CommPortDriver1(serial), serialReturn_(COMM2, serial.makeTimer()), HidCtl(std::move(hid)) {
     // As laid out: both on COM1, the serial link at 2400 baud until the
     // profile sets its speed.
     COMM2.SetComPort(link::TComPortNumber::pnCOM1);
@@ -232,9 +232,7 @@ void TFCOMM::BindHandlers() {
     Bind(InfoBtn, &QToolButton::clicked, this, [this] { InfoBtnClick(); });
     Bind(ConTimer, &QTimer::timeout, this, [this] { ConTimerTimer(); });
     Bind(COMCon, &QToolButton::clicked, this, [this] { COMConClick(); });
-    COMM2.OnPortVanished = [this](link::TCommPortDriver&) {
-        Guarded([this] { SerialPortVanished(); })();
-    };
+    BindSerialReturn();
 
     Bind(RecordSITime, &QLineEdit::textChanged, this, [this] { RecordSITimeChange(); });
     FilterKeyPresses(RecordSITime, [this](char& key) { RecordSITimeKeyPress(key); });

@@ -15,6 +15,7 @@
 #include "decode/PanelState.h"
 #include "link/CommPortDriver.h"
 #include "link/LinkWatch.h"
+#include "link/SerialReconnect.h"
 #include "link/UsbConnection.h"
 #include "record/GridRefreshPace.h"
 #include "record/MeasurementTable.h"
@@ -171,6 +172,9 @@ public:
     void ReadBtnClick();
     void ClearBtnClick();
     void InfoBtnClick();
+    // A link broke off: the frame in progress dropped, `why` traced, the
+    // indicator greyed while the device is waited for.
+    void ShowLinkWait(bool waiting, const std::string& why);
 
     // Data files, the chart picture and the printed table (app/FileLink.cpp).
     void OpenDataFilesClick();
@@ -225,6 +229,7 @@ private:
     void EnterSerialState(bool connected);
     void SerialPortVanished();
     void LinkIdle();
+    void BindSerialReturn();
     void BindUsbLink();
     void BindFiles();
     void Tell(const QString& text);
@@ -241,6 +246,7 @@ private:
     std::shared_ptr<link::PortDirectory> ports_;
     link::TCommPortDriver COMM2;
     link::TCommPortDriver CommPortDriver1;
+    link::SerialReconnect serialReturn_;
     StartUpHooks hooks_;
     record::MeasurementTable cds1;
     record::MeasurementModel* gridModel_ = nullptr; // owned by the grid

@@ -9,6 +9,7 @@
 #include "link/CommPortDriver.h"
 #include "link/PortNames.h"
 #include "link/SerialMessages.h"
+#include "link/SerialReconnect.h"
 #include "link/UsbConnection.h"
 #include "link/platform/LinuxHid.h"
 #include "link/platform/QtSerialLink.h"
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -52,6 +54,11 @@ void RequestStop(int) {
     std::exit(1);
 }
 
+// A line on standard error that does not end the run.
+void Say(const std::string& message) {
+    std::fprintf(stderr, "meterdesk-log: %s\n", message.c_str());
+}
+
 // The USB link without a window: "USB Connect" is held down, messages go
 // to standard error, and a refused connection ends the run.
 class HeadlessUsb final : public link::UsbLinkView {
@@ -67,6 +74,13 @@ public:
     bool ReadBtnDown() const override { return false; }
     void SetReadBtnUp() override {}
     void ShowInformation(const std::string& text) override { Fail(text); }
+    void LinkBreak(bool /*waiting*/, const std::string& text) override {
+        dropFrames();
+        if (!text.empty()) {
+            Say(text);
+        }
+    }
+    std::function<void()> dropFrames;
 
 private:
     int lines_ = 0;
@@ -185,17 +199,25 @@ private:
                                         std::int32_t size) {
             assembler_.HHeronRData(data, static_cast<std::uint32_t>(size));
         };
-        serial_->OnPortVanished = [this](link::TCommPortDriver& driver) {
-            Finish();
-            Fail(link::DescribeVanishedPort(link::PortName(driver.ComPort()), driver.DevicePath()));
+        // A port that vanishes is waited for until it is back or the run ends.
+        serialReturn_ = std::make_unique<link::SerialReconnect>(*serial_, link::MakeQtPollTimer());
+        serialReturn_->OnLost = [this, port] {
+            assembler_.DropFramesInProgress();
+            Say(link::DescribeLinkLost(link::PortName(port), serialReturn_->DevicePath()));
         };
+        serialReturn_->OnBack = [this, port] {
+            Say(link::DescribeLinkBack(link::PortName(port), serialReturn_->DevicePath()));
+        };
+        serial_->OnPortVanished = [this](link::TCommPortDriver&) { serialReturn_->PortVanished(); };
         if (!serial_->OpenPort()) {
             Fail(link::DescribeOpenFailure(link::PortName(port), serial_->DevicePath(),
                                            serial_->LastOpenResult()));
         }
+        serialReturn_->Watch();
     }
 
     void StartUsb() {
+        usbView_.dropFrames = [this] { assembler_.DropFramesInProgress(); };
         hid_ = std::make_unique<link::TJvHidDeviceController>(link::MakeLinuxHidPlatform());
         usb_ = std::make_unique<link::UsbConnection>(
             *hid_, usbView_, state_, profile_,
@@ -244,6 +266,7 @@ private:
     record::Recorder recorder_;
     record::RecordSettings settings_;
     std::unique_ptr<link::TCommPortDriver> serial_;
+    std::unique_ptr<link::SerialReconnect> serialReturn_;
     HeadlessUsb usbView_;
     std::unique_ptr<link::TJvHidDeviceController> hid_;
     std::unique_ptr<link::UsbConnection> usb_;

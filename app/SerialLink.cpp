@@ -8,22 +8,11 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QToolButton>
 
 #include <array>
 
 namespace meterdesk::app {
-
-namespace {
-
-void ShowInformation(QWidget* parent, const std::string& text) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"),
-                    QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok, parent);
-    box.exec();
-}
-
-} // namespace
 
 void TFCOMM::COM11Click() {
     ChoosePort(link::TComPortNumber::pnCOM1);
@@ -78,7 +67,13 @@ void TFCOMM::EnterSerialState(bool connected) {
         EnterSerialState(false);
         return;
     }
-    if (!connected) {
+    if (connected) {
+        serialReturn_.Watch();
+    } else {
+        if (serialReturn_.Waiting()) {
+            ShowLinkWait(false, "Stopped waiting for " + link::PortName(COMM2.ComPort()) + ".");
+        }
+        serialReturn_.Stop();
         COMM2.ClosePort();
     }
     BTCon->setVisible(!connected);
@@ -88,11 +83,43 @@ void TFCOMM::EnterSerialState(bool connected) {
     }
 }
 
+// A port that vanishes while connected is waited for; the link stays in
+// its connected state, so that "COM Connect" still ends it.
+void TFCOMM::BindSerialReturn() {
+    COMM2.OnPortVanished = [this](link::TCommPortDriver&) {
+        Guarded([this] { SerialPortVanished(); })();
+    };
+    serialReturn_.OnLost = [this] {
+        Guarded([this] {
+            ShowLinkWait(true, link::DescribeLinkLost(link::PortName(COMM2.ComPort()),
+                                                      serialReturn_.DevicePath()));
+        })();
+    };
+    serialReturn_.OnBack = [this] {
+        Guarded([this] {
+            ShowLinkWait(false, link::DescribeLinkBack(link::PortName(COMM2.ComPort()),
+                                                       serialReturn_.DevicePath()));
+        })();
+    };
+}
+
 void TFCOMM::SerialPortVanished() {
-    COMCon->setChecked(false);
-    EnterSerialState(false);
-    ShowInformation(
-        this, link::DescribeVanishedPort(link::PortName(COMM2.ComPort()), COMM2.DevicePath()));
+    serialReturn_.PortVanished();
+}
+
+void TFCOMM::ShowLinkWait(bool waiting, const std::string& why) {
+    assembler_.DropFramesInProgress(); // no row is made across the gap
+    if (why.empty()) {
+        return;
+    }
+    TraceFrame(why);
+    if (waiting) {
+        CONok->hide();
+        CONokN->show();
+    }
+    // The "no link" sign greyed out while the device is away.
+    CONokN->setEnabled(!waiting);
+    CONokN->setToolTip(waiting ? QString::fromLocal8Bit(why.c_str()) : QString());
 }
 
 void TFCOMM::ConTimerTimer() {

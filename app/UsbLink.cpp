@@ -41,6 +41,9 @@ public:
                         QString::fromUtf8(text.c_str()), QMessageBox::Ok, &window_);
         box.exec();
     }
+    void LinkBreak(bool waiting, const std::string& text) override {
+        window_.ShowLinkWait(waiting, text);
+    }
 
 private:
     TFCOMM& window_;

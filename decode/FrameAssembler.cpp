@@ -38,6 +38,12 @@ void FrameAssembler::ClearHid() {
     hidOverflow_ = false;
 }
 
+void FrameAssembler::DropFramesInProgress() {
+    ClearRx();
+    ClearHid();
+    state_.HidFrameOpen = false;
+}
+
 void FrameAssembler::HHeronRData(const std::uint8_t* DataPtr, std::uint32_t DataSize) {
     for (std::uint32_t i = 0; i < DataSize; ++i) {
         const std::uint8_t byte = DataPtr[i];

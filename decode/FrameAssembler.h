@@ -42,6 +42,10 @@ public:
     void HidHeronRData(std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
     void HidPipitRData(std::uint8_t ReportID, const std::uint8_t* Data, std::uint16_t Size);
 
+    // Forgets the frames in progress: the link broke off, and what comes
+    // after the gap must not complete a frame begun before it.
+    void DropFramesInProgress();
+
     AssemblySink sink;
 
 private:

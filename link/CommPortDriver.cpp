@@ -36,7 +36,14 @@ bool TCommPortDriver::OpenPort() {
     if (open_) {
         return true;
     }
-    devicePath_ = platform_.directory->DevicePath(PortName(comPort_));
+    return OpenPortAt(platform_.directory->DevicePath(PortName(comPort_)));
+}
+
+bool TCommPortDriver::OpenPortAt(const std::string& devicePath) {
+    if (open_) {
+        return true;
+    }
+    devicePath_ = devicePath;
     port_ = platform_.makePort();
     lastOpen_ = port_->Open(devicePath_);
     if (!lastOpen_.Opened()) {

@@ -55,6 +55,9 @@ public:
 
     // True when the port is open afterwards, also when it was open already.
     bool OpenPort();
+    // Opens the port at this device path instead of ComPort's, with the same
+    // settings: a device that came back under another name.
+    bool OpenPortAt(const std::string& devicePath);
     void ClosePort();
     bool IsOpen() const { return open_; }
     // Writes the line settings and purges both directions; only when open.

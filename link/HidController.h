@@ -72,7 +72,8 @@ public:
 
 private:
     void Execute();
-    bool Pause(std::uint32_t sliceMs); // after an error; false when asked to end
+    HidReadResult ReadPaced(HidHandle& handle, std::uint32_t sliceMs);
+    bool Pause(std::uint32_t sliceMs); // false when asked to end
     void DeliverReport();
     void DeliverError();
 

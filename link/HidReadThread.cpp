@@ -59,7 +59,7 @@ void TJvHidDeviceReadThread::Execute() {
         // between slices.
         HidReadResult result;
         do {
-            result = handle->Read(ReportBuffer.data(), ReportBuffer.size(), slice);
+            result = ReadPaced(*handle, slice);
         } while (result.status == HidReadStatus::TimedOut && !terminated_);
         if (terminated_) {
             break;
@@ -81,6 +81,25 @@ void TJvHidDeviceReadThread::Execute() {
     }
     finished_ = true;
     handOver_->Notify();
+}
+
+// A read that came back early with nothing (a zero-byte input report, a
+// backend that does not wait) is followed by the rest of its slice, so that
+// such a device costs one read a slice instead of a core.
+HidReadResult TJvHidDeviceReadThread::ReadPaced(HidHandle& handle, std::uint32_t sliceMs) {
+    const auto started = std::chrono::steady_clock::now();
+    HidReadResult result = handle.Read(ReportBuffer.data(), ReportBuffer.size(), sliceMs);
+    const bool empty = result.status == HidReadStatus::TimedOut ||
+                       (result.status == HidReadStatus::Report && result.bytes == 0);
+    if (!empty) {
+        return result;
+    }
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started);
+    if (waited.count() < sliceMs / 2) {
+        Pause(sliceMs - static_cast<std::uint32_t>(waited.count()));
+    }
+    return {HidReadStatus::TimedOut, 0, 0};
 }
 
 bool TJvHidDeviceReadThread::Pause(std::uint32_t sliceMs) {

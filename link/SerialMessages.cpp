@@ -27,10 +27,14 @@ std::string DescribeOpenFailure(const std::string& portName, const std::string& 
     return text;
 }
 
-std::string DescribeVanishedPort(const std::string& portName, const std::string& devicePath) {
+std::string DescribeLinkLost(const std::string& portName, const std::string& devicePath) {
     return portName + " (" + devicePath +
-           ") has gone away: the adapter was unplugged or the device closed. The serial link is "
-           "disconnected.";
+           ") has gone away: the adapter was unplugged or the device closed. Waiting for it to "
+           "come back.";
+}
+
+std::string DescribeLinkBack(const std::string& portName, const std::string& devicePath) {
+    return portName + " (" + devicePath + ") is back; logging goes on.";
 }
 
 } // namespace meterdesk::link

@@ -11,7 +11,9 @@ namespace meterdesk::link {
 std::string DescribeOpenFailure(const std::string& portName, const std::string& devicePath,
                                 const OpenResult& result);
 
-// What the user is told when an open port's device disappears.
-std::string DescribeVanishedPort(const std::string& portName, const std::string& devicePath);
+// What the trace (and the logger's standard error) say when a connected
+// port's device disappears, and when it is back.
+std::string DescribeLinkLost(const std::string& portName, const std::string& devicePath);
+std::string DescribeLinkBack(const std::string& portName, const std::string& devicePath);
 
 } // namespace meterdesk::link

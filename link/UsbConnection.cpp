@@ -128,6 +128,31 @@ void UsbConnection::DeviceChange() {
             CurrentDevice_ = line.device.get();
         }
     }
+    ResumeLink();
+}
+
+void UsbConnection::ResumeLink() {
+    if (!linkUp_ || !view_.UsbConDown()) {
+        linkUp_ = false;
+        return;
+    }
+    const int selected = view_.SelectedDeviceLine();
+    link::TJvHidDevice* bridge = LineDevice(selected);
+    if (bridge == nullptr || !bridge->FullAccess()) {
+        if (!waiting_) {
+            waiting_ = true;
+            view_.LinkBreak(true, kBridgeLost);
+        }
+        return;
+    }
+    // The bridge re-lent (the same one, or back after a replug): set up
+    // again, and its reader restarted.
+    SetFeatureClick();
+    state_.HidIdleReports = 0;
+    BindProfileHandler();
+    const bool wasWaiting = waiting_;
+    waiting_ = false;
+    view_.LinkBreak(false, wasWaiting ? kBridgeBack : "");
 }
 
 bool UsbConnection::Enumerate(link::TJvHidDevice& HidDev, std::int32_t Idx) {
@@ -179,6 +204,12 @@ void UsbConnection::ReadBtnClick() {
 }
 
 void UsbConnection::USBConClick() {
+    // Any click ends a link that ran or waited; pressed down, a new one starts.
+    linkUp_ = false;
+    if (waiting_) {
+        waiting_ = false;
+        view_.LinkBreak(false, kBridgeNoLongerAwaited);
+    }
     ReadBtnClick();
     SetFeatureClick();
     state_.HidIdleReports = 0;
@@ -199,6 +230,11 @@ void UsbConnection::USBConClick() {
         CurrentDevice_->SetDataHandler(nullptr);
         return;
     }
+    BindProfileHandler();
+    linkUp_ = true;
+}
+
+void UsbConnection::BindProfileHandler() {
     if (profile_.IFOsprey) {
         CurrentDevice_->SetDataHandler(handlers_.HidHeronRData);
     }
@@ -228,6 +264,7 @@ void UsbConnection::WatchSilentMeter() {
     }
     state_.HidIdleReports = 0;
     view_.SetUsbConUp();
+    linkUp_ = false;
     if (CurrentDevice_ != nullptr) {
         CurrentDevice_->SetDataHandler(nullptr);
     }

@@ -32,6 +32,12 @@ public:
     virtual void SetReadBtnUp() = 0;
     // A modal information box with an OK button; returns once it is closed.
     virtual void ShowInformation(const std::string& text) = 0;
+    // The running link broke off: its bridge went away and is waited for
+    // (`waiting`), or the break is over, the reader restarted after a
+    // rescan or the wait stopped by the user. `text` says which, empty when
+    // the bridge never left (another device came or went). Either way the
+    // frame in progress is to be dropped.
+    virtual void LinkBreak(bool waiting, const std::string& text) = 0;
 };
 
 // The report handlers of frame assembly that the link binds to the bridge.
@@ -45,6 +51,11 @@ inline constexpr const char* kCableNotConnected =
     "USB interface cable is not securely connected, please check and re-try.";
 inline constexpr const char* kMeterSilent =
     "USB interface cable is securely connected, please check if the meter is ready.";
+inline constexpr const char* kBridgeLost =
+    "The USB interface cable has gone away. Waiting for it to come back.";
+inline constexpr const char* kBridgeBack = "The USB interface cable is back; logging goes on.";
+inline constexpr const char* kBridgeNoLongerAwaited =
+    "Stopped waiting for the USB interface cable.";
 // Reports without data in a row after which the watch calls the meter silent.
 inline constexpr std::int32_t kSilentReports = 1900;
 
@@ -106,6 +117,10 @@ private:
     // Points CurrentDevice at the selected line's device; false when there
     // is no line or none is selected.
     bool TakeSelectedDevice();
+    // Binds the profile's report handler to the current device.
+    void BindProfileHandler();
+    // After a rescan: the link the user did not stop goes on, or waits.
+    void ResumeLink();
 
     link::TJvHidDeviceController& controller_;
     UsbLinkView& view_;
@@ -114,6 +129,8 @@ private:
     BridgeReportHandlers handlers_;
     std::vector<Line> lines_;
     link::TJvHidDevice* CurrentDevice_ = nullptr;
+    bool linkUp_ = false;  // "USB Connect" started the link and nothing stopped it
+    bool waiting_ = false; // its bridge is away
 };
 
 } // namespace meterdesk::link

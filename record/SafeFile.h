@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -31,6 +32,18 @@ public:
     virtual std::optional<std::string> Finish() = 0;
 };
 
+// What a save finds at a name.
+struct SaveTarget {
+    enum class Kind : std::uint8_t {
+        Missing, // nothing there yet
+        Regular, // a file (or a folder, which the rename then refuses)
+        Special, // a FIFO, device or socket: written, never replaced
+    };
+    std::string path; // the name with the symbolic links at its end followed
+    Kind kind = Kind::Missing;
+    std::string error; // when the name cannot be followed (a loop of links)
+};
+
 // The few file operations a safe save and a load need, so that tests can
 // make each of them fail.
 class FileSystem {
@@ -47,6 +60,21 @@ public:
     virtual bool Exists(const std::string& path) = 0;
     // The whole file, or nullopt with `error` filled.
     virtual std::optional<std::string> ReadAll(const std::string& path, std::string& error) = 0;
+
+    // Where a save of `path` writes. Unless told otherwise: the name itself.
+    virtual SaveTarget Inspect(const std::string& path) {
+        return {path, Exists(path) ? SaveTarget::Kind::Regular : SaveTarget::Kind::Missing, {}};
+    }
+    // Opens an existing file to be written over from its start; Finish cuts
+    // a regular file to what was written.
+    virtual std::unique_ptr<WritableFile> OpenInPlace(const std::string& /*path*/,
+                                                      std::string& error) {
+        error = "Operation not supported";
+        return nullptr;
+    }
+    // Removes what earlier saves of this program left beside `target` when
+    // they were killed: only files whose writer is gone.
+    virtual void RemoveLeftovers(const std::string& /*target*/) {}
 };
 
 // This computer's files.
@@ -57,7 +85,18 @@ FileSystem& LocalFiles();
 // disk and renamed over `path`. On any failure (the writer may throw) the
 // temporary file is removed, a file of that name stays as it was, and the
 // reason is returned.
+//
+// A symbolic link is followed and the file it leads to replaced; a FIFO,
+// device or socket is written directly; a writable file in a folder that
+// refuses the temporary file is written over in place once the whole
+// content is in memory. The old file's permissions and, where allowed, its
+// owner are kept. Temporary files are named ".mdsave-XXXXXX".
 std::optional<std::string> SaveFileSafely(FileSystem& files, const std::string& path,
                                           const std::function<void(ByteSink&)>& write);
+
+// Removes the temporary files of the saves now in progress, so that a
+// program ended by a signal leaves none behind. Async-signal-safe: call it
+// from a SIGINT or SIGTERM handler (it only unlinks).
+void RemoveUnfinishedSaves() noexcept;
 
 } // namespace meterdesk::record

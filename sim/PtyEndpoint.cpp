@@ -20,8 +20,11 @@ PtyEndpoint::PtyEndpoint() {
         }
         throw std::runtime_error("cannot create a pseudo-terminal: " + reason);
     }
+    // Not handed on to programs started meanwhile: a copy of the meter's end
+    // held by another process would keep the line up after Hangup.
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     path_ = ptsname(master_);
-    slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave_ >= 0) {
         termios raw{};
         if (tcgetattr(slave_, &raw) == 0) {

@@ -1,6 +1,7 @@
 // Scope: meterdesk-log as a user runs it: over a pseudo-terminal with the
-// virtual meter, from a recorded byte stream, with the log rules, converting
-// files, stopping on SIGINT, and its exit statuses.
+// virtual meter (also when its port vanishes and comes back), from a
+// recorded byte stream, with the log rules, converting files, stopping on
+// SIGINT, and its exit statuses.
 #include "record/DataFiles.h"
 #include "record/SafeFile.h"
 #include "sim/FrameEncoder.h"
@@ -14,11 +15,15 @@
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <signal.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -246,6 +251,83 @@ TEST(MeterdeskLog, InterruptWritesACompleteOutputFile) {
     record::MeasurementTable table;
     ASSERT_TRUE(record::LoadTable(record::LocalFiles(), output, table, false).ok);
     EXPECT_EQ(table.RowCount() + 1, logger.Lines().size());
+}
+
+// The replug: the port's name is a link, re-pointed at a new pty.
+TEST(MeterdeskLog, APortThatVanishesIsWaitedForAndLoggingGoesOnWithEveryFrameAfterItsReturn) {
+    namespace fs = std::filesystem;
+    const std::string port = TempPath("replugged_port");
+    auto pty = std::make_unique<sim::PtyEndpoint>();
+    fs::remove(port);
+    fs::create_symlink(pty->DevicePath(), port);
+    Logger logger({"--port", port});
+    const auto until = [&logger](const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done() && !logger.Exited() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return done();
+    };
+    const auto says = [&logger](const char* text) {
+        return logger.Errors().find(text) != std::string::npos;
+    };
+    sim::VirtualMeter meter(sim::Scenario::Wander);
+    ASSERT_TRUE(until([&] {
+        const auto bytes = meter.NextBytes();
+        pty->Write(bytes.data(), bytes.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return logger.Lines().size() > 3;
+    }));
+
+    pty->Hangup();
+    ASSERT_TRUE(until([&] { return says("has gone away"); })) << logger.Errors();
+    const std::size_t rowsBefore = logger.Lines().size() - 1;
+    pty.reset();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600)); // a few retries find nothing
+    pty = std::make_unique<sim::PtyEndpoint>();
+    fs::create_symlink(pty->DevicePath(), port + ".new");
+    fs::rename(port + ".new", port);
+    ASSERT_TRUE(until([&] { return says("is back"); })) << logger.Errors();
+
+    // Each frame ends in LF, which opens the next: the stream starts with one.
+    sim::VirtualMeter after(sim::Scenario::Sweep);
+    std::string sent{"\n"};
+    pty->Write(reinterpret_cast<const std::uint8_t*>(sent.data()), sent.size());
+    for (int i = 0; i < 10; ++i) {
+        const auto bytes = after.NextBytes();
+        pty->Write(bytes.data(), bytes.size());
+        sent.append(bytes.begin(), bytes.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::vector<std::string> values = DecodedValues(sent);
+    ASSERT_EQ(values.size(), 10U);
+    ASSERT_TRUE(until([&] { return logger.Lines().size() >= 1 + rowsBefore + values.size(); }))
+        << logger.Errors();
+    logger.Signal(SIGINT);
+    ASSERT_EQ(logger.Wait(), 0) << logger.Errors();
+    const auto lines = logger.Lines();
+    ASSERT_EQ(lines.size(), 1 + rowsBefore + values.size()); // no row for the gap
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::string& line = lines[1 + rowsBefore + i];
+        EXPECT_EQ(ValueOf(line), values[i]) << i;
+        EXPECT_THAT(line, ::testing::StartsWith(std::to_string(rowsBefore + i + 1) + "\t"));
+    }
+    EXPECT_EQ(std::count(logger.Errors().begin(), logger.Errors().end(), '\n'), 2)
+        << logger.Errors();
+    fs::remove(port);
+}
+
+// What once replaced the system's null device: a node of our own.
+TEST(MeterdeskLog, ConvertOntoADeviceNodeWritesToItAndKeepsIt) {
+    const std::string text = TempPath("to_node.txt");
+    const std::string node = TempPath("null_node");
+    std::ofstream(text, std::ios::binary) << "No.\tTime\tDC/AC\tValue\tUnit\tAuto\r\n"
+                                             "1\t10:00:01\tDC\t1.00\tV\tAUTO\r\n";
+    std::filesystem::remove(node);
+    ASSERT_EQ(::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    ASSERT_EQ(Logger({"convert", text, node}).Wait(), 0);
+    EXPECT_TRUE(std::filesystem::is_character_file(node));
+    std::filesystem::remove(node);
 }
 
 TEST(MeterdeskLog, FailuresAndBadArgumentsHaveTheirStatus) {

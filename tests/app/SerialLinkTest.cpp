@@ -1,6 +1,6 @@
 // Scope: the window's serial link: connecting and disconnecting, the port
-// choice, the link indicator and its watch, and what the user is told when a
-// port fails to open or vanishes.
+// choice, the link indicator and its watch, what the user is told when a
+// port fails to open, and the wait for a port that vanished.
 #include "app/DemoMeter.h"
 #include "link/PortNames.h"
 #include "link/platform/QtSerialLink.h"
@@ -10,10 +10,16 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <QToolButton>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 namespace meterdesk::app {
 namespace {
@@ -110,16 +116,45 @@ TEST_F(SerialLinkFixture, PortThatDoesNotOpenIsReportedAndLeftDisconnected) {
     ExpectState(false);
 }
 
-TEST_F(SerialLinkFixture, VanishedPortDisconnectsAndSaysSo) {
+TEST_F(SerialLinkFixture, VanishedPortIsWaitedForUntilItIsBackOrTheUserStops) {
+    // A path that exists stands for the adapter's device node.
+    const std::string node = ::testing::TempDir() + "md_ttyFAKE_" + std::to_string(::getpid());
+    std::ofstream(node) << "";
+    serial.directory->paths["COM1"] = node;
     window->COMCon->click();
     ASSERT_TRUE(window->comm2().IsOpen());
-    serial.line->gone = true;
-    QString text;
-    AnswerNextMessageBox(QMessageBox::Ok, &text);
-    serial.timer->tick();
-    EXPECT_THAT(text.toStdString(), ::testing::HasSubstr("COM1 (/dev/ttyFAKE0) has gone away"));
+    const auto vanish = [this] {
+        serial.line->gone = true;
+        serial.timer->tick(); // the poll finds it gone
+        serial.line->gone = false;
+    };
+    vanish();
+    EXPECT_FALSE(window->comm2().IsOpen());
+    EXPECT_TRUE(window->COMCon->isChecked());
+    EXPECT_FALSE(window->BtCOM1->isEnabled()); // the connected state stays
+    EXPECT_FALSE(window->CONokN->isHidden());
+    EXPECT_FALSE(window->CONokN->isEnabled());
+    EXPECT_THAT(window->CONokN->toolTip().toStdString(),
+                ::testing::HasSubstr("COM1 (" + node + ") has gone away"));
+    serial.timer->tick(); // the retry finds it back
+    EXPECT_TRUE(window->comm2().IsOpen());
+    EXPECT_TRUE(window->CONokN->isEnabled());
+    EXPECT_EQ(serial.line->opened, (std::vector<std::string>{node, node}));
+    ExpectState(true);
+    QTest::qWait(200); // the trace is written at the view refresh
+    const QString trace = window->Memo1->toPlainText();
+    EXPECT_TRUE(trace.contains(QStringLiteral("has gone away")));
+    EXPECT_TRUE(trace.contains(QStringLiteral("is back")));
+
+    // Gone again, for good: "COM Connect" ends the wait.
+    vanish();
+    std::filesystem::remove(node);
+    window->COMCon->click();
     EXPECT_FALSE(window->COMCon->isChecked());
-    ExpectState(false);
+    EXPECT_TRUE(window->CONokN->isEnabled());
+    EXPECT_FALSE(serial.timer->active);
+    serial.timer->tick();
+    EXPECT_EQ(serial.line->opened.size(), 2U);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Scope: the window's USB link as a person meets it: "USB Connect" with a
-// virtual cable, the indicator and the silent-meter watch, a device plugged
-// in while connected, the Info button, the demo's cable, and the Linux
+// virtual cable, the indicator and the silent-meter watch, devices plugged
+// in and the cable pulled while connected, the Info button, the demo's cable, and the Linux
 // backend on a machine without such devices.
 #include "app/DemoMeter.h"
 #include "link/PortNames.h"
@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QToolButton>
 
 #include <gmock/gmock.h>
@@ -104,21 +105,38 @@ TEST_F(UsbWindowFixture, SilentMeterStopsTheLinkAtTheThirdWatchTick) {
     EXPECT_FALSE(window->CONokN->isHidden());
 }
 
-TEST_F(UsbWindowFixture, AnotherDevicePluggedInStopsTheData) {
+TEST_F(UsbWindowFixture, TheLinkGoesOnOverOtherDevicesAndWaitsForAPulledCable) {
     OpenWithVirtualBridge();
     window->USBCon->click();
     ASSERT_TRUE(ProcessUntil([&] { return Connected(); }));
 
+    // Another device comes: the cable is set up again and goes on.
     bus->Plug(std::make_shared<sim::SimulatedHidDevice>(HidIdentity(u"Keyboard")));
     ASSERT_TRUE(ProcessUntil([&] { return window->DevListBox->count() == 2; }));
     EXPECT_TRUE(window->USBCon->isChecked());
-    EXPECT_EQ(window->HistoryListBox->currentItem()->text(), QStringLiteral("Arrival of Keyboard"));
+    EXPECT_EQ(
+        window->HistoryListBox->findItems(QStringLiteral("Arrival of Keyboard"), Qt::MatchExactly)
+            .size(),
+        1);
     for (int tick = 0; tick < 3; ++tick) {
         window->ConTimerTimer();
     }
-    ProcessFor(300); // three frames' time: none arrives
+    ASSERT_FALSE(Connected());
+    ASSERT_TRUE(ProcessUntil([&] { return Connected(); })); // the next frame
+
+    // The cable pulled: the sign greyed while it is waited for.
+    bus->Pull(bridge);
+    ASSERT_TRUE(ProcessUntil([&] { return !window->CONokN->isEnabled(); }));
+    EXPECT_TRUE(window->USBCon->isChecked());
     EXPECT_FALSE(Connected());
-    EXPECT_FALSE(window->CONokN->isHidden());
+    EXPECT_EQ(window->CONokN->toolTip().toStdString(), link::kBridgeLost);
+    const auto back = std::make_shared<sim::VirtualBridge>(sim::Scenario::Steady);
+    bus->Plug(back);
+    ASSERT_TRUE(ProcessUntil([&] { return Connected(); }));
+    EXPECT_TRUE(window->CONokN->isEnabled());
+    EXPECT_EQ(back->BitRate(), 19200); // set up again
+    ProcessFor(150);                   // the trace is written at the view refresh
+    EXPECT_TRUE(window->Memo1->toPlainText().contains(QString::fromUtf8(link::kBridgeBack)));
 }
 
 TEST_F(UsbWindowFixture, InfoShowsTheSelectedDeviceInAMessage) {

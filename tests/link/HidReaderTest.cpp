@@ -7,7 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <thread>
 
 namespace meterdesk::link {
@@ -133,6 +135,49 @@ TEST_F(ReaderFixture, ReaderRunsOnlyForALentDeviceWithAHandler) {
     const std::unique_ptr<TJvHidDevice> second = controller.LendDevice(1);
     EXPECT_TRUE(second->Reading());
     second->SetDataHandler(nullptr);
+}
+
+// Comes back at once with nothing, as the system's read does for a device
+// whose input report is zero bytes long; counts the reads.
+class ImpatientDevice final : public sim::SimulatedHidDevice {
+public:
+    ImpatientDevice(sim::SimulatedHidIdentity identity, HidReadStatus answer)
+        : SimulatedHidDevice(std::move(identity)), answer_(answer) {}
+    HidReadResult Read(std::uint8_t*, std::size_t, std::uint32_t) override {
+        ++reads;
+        return {answer_, 0, 0};
+    }
+    std::atomic<int> reads{0};
+
+private:
+    HidReadStatus answer_;
+};
+
+TEST(HidReaderPacing, AReadThatReturnsAtOnceWithNothingWaitsOutItsSlice) {
+    for (const HidReadStatus answer : {HidReadStatus::TimedOut, HidReadStatus::Report}) {
+        testing::SimulatedHidSetup hid;
+        sim::SimulatedHidIdentity identity = testing::HidIdentity(u"USB to Serial");
+        identity.caps.InputReportByteLength = 1; // the report ID alone
+        const auto simulated = std::make_shared<ImpatientDevice>(identity, answer);
+        hid.bus->Plug(simulated);
+        TJvHidDeviceController controller{hid.bus};
+        hid.main.RunPending();
+        const std::unique_ptr<TJvHidDevice> device = controller.LendDevice(0);
+        device->SetReaderSleep(10000);
+        device->SetDataHandler([](TJvHidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+            ADD_FAILURE() << "nothing to deliver";
+        });
+        ASSERT_TRUE(device->Reading());
+        while (simulated->reads == 0) {
+            std::this_thread::yield();
+        }
+        // A spinning reader reads millions of times here; a paced one waits
+        // out its ten-second slice after the first read.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(simulated->reads, 1);
+        device->SetDataHandler(nullptr); // the stop does not wait for the slice
+        EXPECT_FALSE(device->Reading());
+    }
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // Scope: the window's USB link without a window: the device list and the
 // bridge it picks, the set-up report, connecting and disconnecting, reports
 // decoded end to end, the silent-meter watch, and what a change of devices
-// does to a running link.
+// does to a running link: it goes on, or waits for its bridge to return.
 #include "link/UsbConnection.h"
 
 #include "sim/FrameEncoder.h"
+#include "sim/VirtualBridge.h"
+#include "sim/VirtualMeter.h"
 #include "tests/support/DecodingChain.h"
 #include "tests/support/SimulatedDevices.h"
 
@@ -41,6 +43,10 @@ struct FakeUsbView final : UsbLinkView {
     bool ReadBtnDown() const override { return readBtnDown; }
     void SetReadBtnUp() override { readBtnDown = false; }
     void ShowInformation(const std::string& text) override { informed.push_back(text); }
+    void LinkBreak(bool waiting, const std::string& text) override {
+        breaks.emplace_back(waiting, text);
+    }
+    std::vector<std::pair<bool, std::string>> breaks;
 };
 
 // A bridge input report: ID 0, then the count and payload, zero padded.
@@ -210,7 +216,7 @@ TEST_F(UsbLinkFixture, SilentMeterStopsTheLinkAtTheWatch) {
     EXPECT_EQ(view.informed.size(), 1U);
 }
 
-TEST_F(UsbLinkFixture, AnotherDevicePluggedInStopsTheDataAndKeepsTheBridgeSelected) {
+TEST_F(UsbLinkFixture, AnotherDevicePluggedInLeavesTheBridgeSelectedAndReading) {
     const auto bridge = PlugBridge();
     Start();
     ClickUsbConnect();
@@ -222,14 +228,71 @@ TEST_F(UsbLinkFixture, AnotherDevicePluggedInStopsTheDataAndKeepsTheBridgeSelect
     EXPECT_THAT(view.lines, ElementsAre("USB to Serial", "Keyboard"));
     EXPECT_EQ(view.selected, 0);
     EXPECT_THAT(view.history, ::testing::Contains("Arrival of Keyboard"));
-    // The current device is the bridge's new object, which does not read.
+    // The bridge's new object, set up again and reading; a break without
+    // words, as the bridge never left.
     ASSERT_NE(usb->CurrentDevice(), nullptr);
     EXPECT_EQ(usb->CurrentDevice(), usb->LineDevice(0));
     EXPECT_EQ(usb->CurrentDevice()->PnPInfo().DeviceInstance(), identity);
-    EXPECT_FALSE(usb->CurrentDevice()->Reading());
+    EXPECT_TRUE(usb->CurrentDevice()->Reading());
+    EXPECT_EQ(bridge->FeatureReports().size(), 2U);
+    EXPECT_THAT(view.breaks, ElementsAre(std::pair(false, std::string())));
     bridge->Send(Report({0xF0}));
+    ASSERT_TRUE(hid.main.RunUntil([&] { return bridge->QueuedReports() == 0; }));
+}
+
+TEST_F(UsbLinkFixture, BridgePulledAndPluggedInAgainGoesOnWithEveryFrameAfterItsReturn) {
+    auto bridge = std::make_shared<sim::VirtualBridge>(sim::Scenario::Wander);
+    hid.bus->Plug(bridge);
+    Start();
+    std::vector<std::string> afterReturn;
+    chain.decoder.handOffs.ReadingReady = [&] {
+        ++decoded;
+        if (!view.breaks.empty() && view.breaks.back().second == kBridgeBack) {
+            afterReturn.push_back(chain.state.ReadingValue);
+        }
+    };
+    ClickUsbConnect();
+    ASSERT_TRUE(hid.main.RunUntil([&] { return decoded >= 2; }));
+
+    hid.bus->Pull(bridge);
     hid.main.RunPending();
-    EXPECT_EQ(bridge->QueuedReports(), 1U);
+    EXPECT_TRUE(view.usbConDown); // still connected, waiting
+    EXPECT_EQ(usb->CurrentDevice(), nullptr);
+    EXPECT_THAT(view.breaks, ElementsAre(std::pair(true, std::string(kBridgeLost))));
+    hid.Plug(HidIdentity(u"Keyboard")); // what else comes and goes meanwhile
+    hid.main.RunPending();
+    EXPECT_EQ(view.breaks.size(), 1U);
+
+    // Plugged in again: a new device instance, a stream from its start.
+    const auto again = std::make_shared<sim::VirtualBridge>(sim::Scenario::Wander);
+    hid.bus->Plug(again);
+    hid.main.RunPending();
+    EXPECT_EQ(view.breaks.back(), std::pair(false, std::string(kBridgeBack)));
+    EXPECT_EQ(again->FeatureReports().size(), 1U);
+    ASSERT_NE(usb->CurrentDevice(), nullptr);
+    EXPECT_TRUE(usb->CurrentDevice()->Reading());
+    constexpr std::size_t kFrames = 6;
+    ASSERT_TRUE(hid.main.RunUntil([&] { return afterReturn.size() >= kFrames; }));
+
+    testing::DecodingChain reference;
+    std::vector<std::string> sent;
+    reference.decoder.handOffs.ReadingReady = [&] { sent.push_back(reference.state.ReadingValue); };
+    sim::VirtualMeter meter(sim::Scenario::Wander);
+    reference.FeedSerial({0x0A}); // on the line a frame starts after the last one's LF
+    while (sent.size() < kFrames) {
+        reference.FeedSerial(meter.NextBytes());
+    }
+    afterReturn.resize(kFrames);
+    EXPECT_EQ(afterReturn, sent);
+
+    // "USB Connect" released while waiting stops the wait.
+    hid.bus->Pull(again);
+    hid.main.RunPending();
+    ClickUsbConnect();
+    EXPECT_EQ(view.breaks.back(), std::pair(false, std::string(kBridgeNoLongerAwaited)));
+    hid.bus->Plug(std::make_shared<sim::VirtualBridge>());
+    hid.main.RunPending();
+    EXPECT_FALSE(usb->CurrentDevice() != nullptr && usb->CurrentDevice()->Reading());
 }
 
 TEST_F(UsbLinkFixture, BridgePulledOutLeavesNoCurrentDevice) {
