@@ -69,7 +69,8 @@ bool TextPool::Holds(const Slot& slot, std::uint32_t hash, std::string_view text
         return false;
     }
     if (text.size() <= sizeof slot.bytes) {
-        return slot.length == text.size() && std::memcmp(slot.bytes, text.data(), text.size()) == 0;
+        return slot.length == text.size() &&
+               (text.empty() || std::memcmp(slot.bytes, text.data(), text.size()) == 0);
     }
     return texts_[slot.number - 1] == text;
 }
@@ -80,7 +81,7 @@ void TextPool::Place(Slot& slot, std::uint32_t hash, std::uint32_t id, std::stri
     // A long text is compared where it is stored; its length here is never
     // that of a short one.
     slot.length = static_cast<std::uint8_t>(std::min(text.size(), sizeof slot.bytes + 1));
-    if (text.size() <= sizeof slot.bytes) {
+    if (!text.empty() && text.size() <= sizeof slot.bytes) {
         std::memcpy(slot.bytes, text.data(), text.size());
     }
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
 
 namespace meterdesk::record {
 
@@ -52,16 +53,29 @@ void SplitFields(std::string_view text, std::string_view delimiter,
 }
 
 void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& line) {
+    // The line is put together in place and appended once; a text too long
+    // for the room left (never one this program stored) goes on its own.
+    char text[512];
+    char* at = text;
+    const auto put = [&](std::string_view piece) {
+        if (piece.size() > static_cast<std::size_t>(text + sizeof text - at)) {
+            line.append(text, at);
+            line.append(piece);
+            at = text;
+            return;
+        }
+        std::memcpy(at, piece.data(), piece.size());
+        at += piece.size();
+    };
     if (table.HasNo(row)) {
-        char digits[16];
-        const auto written = std::to_chars(digits, digits + sizeof digits, table.No(row));
-        line.append(digits, written.ptr);
+        at = std::to_chars(at, at + 16, table.No(row)).ptr;
     }
     for (const Field field : {Field::Time, Field::Func, Field::Value, Field::Unit, Field::Range}) {
-        line += '\t';
-        line.append(TrimControls(table.Text(row, field)));
+        put("\t");
+        put(TrimControls(table.Text(row, field)));
     }
-    line.append("\r\n");
+    put("\r\n");
+    line.append(text, at);
 }
 
 void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
