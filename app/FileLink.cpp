@@ -186,7 +186,7 @@ void TFCOMM::FileToTable(const std::string& name, record::MeasurementTable& tabl
     record::LoadOutcome outcome;
     {
         ShownProgress progress(this, QStringLiteral("Loading the table..."));
-        outcome = record::LoadTable(record::LocalFiles(), name, table, emptyFirst, progress.Walk());
+        outcome = record::LoadTable(name, table, emptyFirst, progress.Walk());
     }
     ScheduleGridRefresh(); // the current row follows the last
     if (!outcome.ok) {

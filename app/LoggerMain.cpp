@@ -21,12 +21,19 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
+#include <string_view>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -159,22 +166,40 @@ private:
     }
 
     void ReadInput() {
-        std::string bytes;
         if (options_.inputPath == "-") {
+            std::string bytes;
             char buffer[65536];
             ssize_t n = 0;
             while ((n = ::read(STDIN_FILENO, buffer, sizeof buffer)) > 0) {
                 bytes.append(buffer, static_cast<std::size_t>(n));
             }
-        } else {
-            std::string error;
-            const auto read = record::LocalFiles().ReadAll(options_.inputPath, error);
-            if (!read) {
-                Fail("cannot read " + options_.inputPath + ": " + error);
-            }
-            bytes = *read;
+            Feed(bytes);
+            return;
         }
-        // Fed in poll-sized pieces, as the serial line would deliver them.
+        // A file goes through in blocks: it is never held whole.
+        const int fd = ::open(options_.inputPath.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            Fail("cannot read " + options_.inputPath + ": " + std::strerror(errno));
+        }
+        std::vector<char> block(std::size_t{1} << 16);
+        while (!stopRequested) {
+            const ssize_t n = ::read(fd, block.data(), block.size());
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                Fail("cannot read " + options_.inputPath + ": " + std::strerror(errno));
+            }
+            if (n == 0) {
+                break;
+            }
+            Feed(std::string_view(block.data(), static_cast<std::size_t>(n)));
+        }
+        ::close(fd);
+    }
+
+    // Fed in poll-sized pieces, as the serial line would deliver them.
+    void Feed(std::string_view bytes) {
         constexpr std::size_t kChunk = 2048;
         for (std::size_t at = 0; at < bytes.size() && !stopRequested; at += kChunk) {
             const std::size_t n = std::min(kChunk, bytes.size() - at);
@@ -273,16 +298,22 @@ private:
 };
 
 int Convert(const app::LoggerOptions& options) {
-    record::MeasurementTable table;
-    const record::LoadOutcome loaded =
-        record::LoadTable(record::LocalFiles(), options.convertFrom, table, false);
-    if (!loaded.ok) {
-        Fail("cannot load " + options.convertFrom);
-    }
-    const record::SaveOutcome saved =
-        record::SaveTable(record::LocalFiles(), table, options.convertTo);
-    if (saved.error) {
-        Fail(record::NotSavedMessage(options.convertTo, *saved.error));
+    // Out of memory ends the command with its line, like any other failure.
+    try {
+        record::MeasurementTable table;
+        const record::LoadOutcome loaded = record::LoadTable(options.convertFrom, table, false);
+        if (!loaded.ok) {
+            Fail("cannot load " + options.convertFrom + ": " + loaded.error);
+        }
+        const record::SaveOutcome saved =
+            record::SaveTable(record::LocalFiles(), table, options.convertTo);
+        if (saved.error) {
+            Fail(record::NotSavedMessage(options.convertTo, *saved.error));
+        }
+    } catch (const std::bad_alloc&) {
+        Fail("out of memory");
+    } catch (const std::exception& failure) {
+        Fail(failure.what());
     }
     return 0;
 }

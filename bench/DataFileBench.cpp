@@ -52,8 +52,7 @@ int main() {
         const double save = Seconds([&] { saved = SaveTable(LocalFiles(), log, path); });
         MeasurementTable loaded;
         LoadOutcome outcome;
-        const double load =
-            Seconds([&] { outcome = LoadTable(LocalFiles(), path, loaded, false); });
+        const double load = Seconds([&] { outcome = LoadTable(path, loaded, false); });
         const bool ok = !saved.error && outcome.ok && loaded.RowCount() == kRows;
         met = met && ok && save <= target && load <= target;
         std::printf("%s: %zu rows, %.1f MB: save %.3f s, load %.3f s (target %.1f s each)%s\n",

@@ -2,6 +2,11 @@
 
 #include "record/DataFileNames.h"
 #include "record/DataPacket.h"
+#include "record/InputFile.h"
+
+#include <exception>
+#include <memory>
+#include <new>
 
 namespace meterdesk::record {
 
@@ -33,18 +38,77 @@ SaveOutcome SaveTable(FileSystem& files, const MeasurementTable& table, const st
     return outcome;
 }
 
+namespace {
+
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+
+LoadOutcome TextFromFile(InputFile& file, MeasurementTable& table, const WalkProgress& progress) {
+    TextTableReader reader(table, static_cast<std::size_t>(file.Size()), progress);
+    const auto block = std::make_unique_for_overwrite<char[]>(kReadBlock);
+    std::string error;
+    for (;;) {
+        const auto got = file.Read(block.get(), kReadBlock, error);
+        if (!got) {
+            LoadOutcome outcome = reader.Finish();
+            outcome.ok = false;
+            outcome.error = error;
+            return outcome;
+        }
+        if (*got == 0 || !reader.Feed(std::string_view(block.get(), *got))) {
+            return reader.Finish();
+        }
+    }
+}
+
+// Runs a load; a resource failure (out of memory) ends it like any other,
+// keeping the rows read before.
+template <typename Load>
+LoadOutcome Guarded(MeasurementTable& table, bool emptyFirst, const Load& load) {
+    const std::size_t before = emptyFirst ? 0 : table.RowCount();
+    try {
+        if (emptyFirst) {
+            table.Clear();
+        }
+        return load();
+    } catch (const std::bad_alloc&) {
+        return {false, table.RowCount() - before, "out of memory"};
+    } catch (const std::exception& failure) {
+        return {false, table.RowCount() - before, failure.what()};
+    }
+}
+
+} // namespace
+
+LoadOutcome LoadTable(const std::string& name, MeasurementTable& table, bool emptyFirst,
+                      const WalkProgress& progress) {
+    return Guarded(table, emptyFirst, [&]() -> LoadOutcome {
+        std::string error;
+        std::optional<InputFile> file = InputFile::Open(name, error);
+        if (!file) {
+            return {false, 0, error};
+        }
+        if (!IsPacketFileName(name)) {
+            return TextFromFile(*file, table, progress);
+        }
+        const std::optional<std::string> bytes = file->ReadAll(error);
+        if (!bytes) {
+            return {false, 0, error};
+        }
+        return ReadDataPacket(*bytes, table, progress);
+    });
+}
+
 LoadOutcome LoadTable(FileSystem& files, const std::string& name, MeasurementTable& table,
                       bool emptyFirst, const WalkProgress& progress) {
-    if (emptyFirst) {
-        table.Clear();
-    }
-    std::string error;
-    const std::optional<std::string> bytes = files.ReadAll(name, error);
-    if (!bytes) {
-        return {};
-    }
-    return IsPacketFileName(name) ? ReadDataPacket(*bytes, table, progress)
-                                  : ReadTextTable(*bytes, table, progress);
+    return Guarded(table, emptyFirst, [&]() -> LoadOutcome {
+        std::string error;
+        const std::optional<std::string> bytes = files.ReadAll(name, error);
+        if (!bytes) {
+            return {false, 0, error};
+        }
+        return IsPacketFileName(name) ? ReadDataPacket(*bytes, table, progress)
+                                      : ReadTextTable(*bytes, table, progress);
+    });
 }
 
 } // namespace meterdesk::record

@@ -50,7 +50,13 @@ SaveOutcome SaveTable(FileSystem& files, const MeasurementTable& table, const st
 // Appends the rows of the file `name` to the table (emptied first when
 // `emptyFirst`), in the format its name chooses. A row is added only once
 // all of its line or element has been read, so a failed load leaves the
-// rows before the failure and nothing half-filled.
+// rows before the failure and nothing half-filled. A failure says why in
+// the outcome's error, running out of memory included (never thrown).
+// From this computer's files: a text file is read in blocks (memory follows
+// the longest line, not the file), a data packet whole.
+LoadOutcome LoadTable(const std::string& name, MeasurementTable& table, bool emptyFirst,
+                      const WalkProgress& progress = {});
+// The same, the whole file read through `files`.
 LoadOutcome LoadTable(FileSystem& files, const std::string& name, MeasurementTable& table,
                       bool emptyFirst, const WalkProgress& progress = {});
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <charconv>
+#include <string>
 #include <vector>
 
 namespace meterdesk::record {
@@ -40,6 +41,14 @@ std::string_view EscapeOf(char c) {
         return {};
     }
 }
+
+constexpr std::array<bool, 256> kNeedsEscape = [] {
+    std::array<bool, 256> needs{};
+    for (const char c : {'<', '>', '&', '\'', '"', '\r', '\n', '\t', '\\'}) {
+        needs[static_cast<unsigned char>(c)] = true;
+    }
+    return needs;
+}();
 
 void AppendNumber(std::string& out, std::size_t number) {
     char digits[24];
@@ -88,36 +97,52 @@ void AppendChangeLog(std::string& out, std::size_t rows, ByteSink& sink) {
     out += "\"/></METADATA>";
 }
 
-// Reads the document once to check it and find its columns, then once more
-// to add the rows; the second walk meets no structural fault.
+// Reads the document once, adding each row as it comes. A structural fault
+// found later takes the rows back out, so a document that is not a data
+// packet adds nothing; after a row whose No is no whole number the walk adds
+// no more but still checks the rest.
 class PacketWalk {
 public:
     PacketWalk(std::string_view bytes, const WalkProgress& progress)
         : bytes_(bytes), progress_(progress) {}
 
-    bool Check() { return Walk(nullptr, nullptr); }
-    bool Load(MeasurementTable& table, LoadOutcome& outcome) { return Walk(&table, &outcome); }
+    bool Load(MeasurementTable& table, LoadOutcome& outcome) {
+        const std::size_t before = table.RowCount();
+        if (!Walk(table, outcome)) {
+            table.Truncate(before);
+            outcome.rows = 0;
+            return false;
+        }
+        return outcome.error.empty();
+    }
 
 private:
     bool At(std::initializer_list<std::string_view> path) const {
         return path_.size() == path.size() && std::equal(path.begin(), path.end(), path_.begin());
     }
 
-    bool Walk(MeasurementTable* table, LoadOutcome* outcome) {
+    // false: not a data packet.
+    bool Walk(MeasurementTable& table, LoadOutcome& outcome) {
         XmlScanner scanner(bytes_);
         path_.clear();
         columns_.clear();
         bool fields = false;
         bool rowData = false;
+        bool adding = true;
         std::size_t rows = 0;
-        TableRow row;
+        TableRowView row;
+        const auto notPacket = [&] {
+            outcome.error = "it is not a data packet (fault near byte " +
+                            std::to_string(scanner.Offset()) + ")";
+            return false;
+        };
         for (;;) {
             const XmlScanner::Event event = scanner.Next();
             if (event == XmlScanner::Event::Error) {
-                return false;
+                return notPacket();
             }
             if (event == XmlScanner::Event::Done) {
-                return fields && rowData;
+                return (fields && rowData) || notPacket();
             }
             if (event == XmlScanner::Event::EndTag) {
                 path_.pop_back();
@@ -125,31 +150,33 @@ private:
             }
             const std::string_view name = scanner.Name();
             if (path_.empty() && name != "DATAPACKET") {
-                return false;
+                return notPacket();
             }
-            if (name == "FIELDS" && At({"DATAPACKET", "METADATA"})) {
+            if (name == "ROW" && At({"DATAPACKET", "ROWDATA"})) {
+                if (adding && !ReadRow(scanner, row)) {
+                    outcome.error = "ROW " + std::to_string(outcome.rows + 1) +
+                                    " is not a row: its first column is no whole number";
+                    adding = false;
+                } else if (adding) {
+                    table.AppendView(row);
+                    ++outcome.rows;
+                }
+            } else if (name == "FIELDS" && At({"DATAPACKET", "METADATA"})) {
                 fields = true;
             } else if (name == "FIELD" && At({"DATAPACKET", "METADATA", "FIELDS"})) {
-                const std::string* attrName = scanner.Find("attrname");
-                if (attrName == nullptr || columns_.size() == kFieldCount) {
-                    return false;
+                const std::optional<std::string_view> attrName = scanner.Find("attrname");
+                if (!attrName || columns_.size() == kFieldCount) {
+                    return notPacket();
                 }
-                columns_.push_back(*attrName);
+                columns_.emplace_back(*attrName);
             } else if (name == "ROWDATA" && At({"DATAPACKET"})) {
                 if (!fields) {
-                    return false;
+                    return notPacket();
                 }
                 rowData = true;
-            } else if (name == "ROW" && At({"DATAPACKET", "ROWDATA"}) && table != nullptr) {
-                if (!ReadRow(scanner, row)) {
-                    return false;
-                }
-                table->Append(row);
-                ++outcome->rows;
             }
             if (progress_ && name == "ROW" && ++rows % kProgressRows == 0) {
-                const std::size_t done = scanner.Offset() + (table != nullptr ? bytes_.size() : 0);
-                progress_(done, 2 * bytes_.size());
+                progress_(scanner.Offset(), bytes_.size());
             }
             if (event == XmlScanner::Event::StartTag) {
                 path_.push_back(name);
@@ -157,16 +184,14 @@ private:
         }
     }
 
-    // Column i of the file goes to column i of the table.
-    bool ReadRow(const XmlScanner& scanner, TableRow& row) const {
+    // Column i of the file goes to column i of the table; the texts stay
+    // in the scanner until the row is appended.
+    bool ReadRow(const XmlScanner& scanner, TableRowView& row) const {
         row.HasNo = false;
-        std::string* texts[] = {&row.Time, &row.Func, &row.Value, &row.Unit, &row.Range};
-        for (std::string* text : texts) {
-            text->clear();
-        }
+        row.Texts = {};
         for (std::size_t i = 0; i < columns_.size(); ++i) {
-            const std::string* value = scanner.Find(columns_[i]);
-            if (value == nullptr) {
+            const std::optional<std::string_view> value = scanner.Find(columns_[i]);
+            if (!value) {
                 continue;
             }
             if (i == 0) {
@@ -177,7 +202,7 @@ private:
                 row.No = *no;
                 row.HasNo = true;
             } else {
-                *texts[i - 1] = *value;
+                row.Texts[i - 1] = *value;
             }
         }
         return true;
@@ -204,12 +229,12 @@ std::string PacketAttrName(std::string_view columnName) {
 void AppendPacketEscaped(std::string& out, std::string_view text) {
     std::size_t plain = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string_view escape = EscapeOf(text[i]);
-        if (!escape.empty()) {
-            out.append(text.substr(plain, i - plain));
-            out.append(escape);
-            plain = i + 1;
+        if (!kNeedsEscape[static_cast<unsigned char>(text[i])]) {
+            continue;
         }
+        out.append(text.substr(plain, i - plain));
+        out.append(EscapeOf(text[i]));
+        plain = i + 1;
     }
     out.append(text.substr(plain));
 }
@@ -223,18 +248,17 @@ void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& 
     AppendFields(out);
     AppendChangeLog(out, rows, sink);
     out += "<ROWDATA>";
-    std::array<std::string, kFieldCount> attrNames;
+    // Each column's ' name="' once, so a row is a few appends.
+    std::array<std::string, kFieldCount> openers;
     for (std::size_t i = 0; i < kFieldCount; ++i) {
-        attrNames[i] = PacketAttrName(FieldName(kFields[i]));
+        openers[i] = ' ' + PacketAttrName(FieldName(kFields[i])) + "=\"";
     }
     for (std::size_t row = 0; row < rows; ++row) {
         out += "<ROW RowState=\"4\"";
         if (table.HasNo(row)) {
-            out += ' ';
-            out += attrNames[0];
-            out += "=\"";
             char digits[16];
             const auto written = std::to_chars(digits, digits + sizeof digits, table.No(row));
+            out += openers[0];
             out.append(digits, written.ptr);
             out += '"';
         }
@@ -243,9 +267,7 @@ void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& 
             if (text.empty()) {
                 continue;
             }
-            out += ' ';
-            out += attrNames[i];
-            out += "=\"";
+            out += openers[i];
             AppendPacketEscaped(out, text);
             out += '"';
         }
@@ -265,10 +287,7 @@ void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& 
 LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
                            const WalkProgress& progress) {
     LoadOutcome outcome;
-    PacketWalk walk(bytes, progress);
-    if (walk.Check()) {
-        outcome.ok = walk.Load(table, outcome);
-    }
+    outcome.ok = PacketWalk(bytes, progress).Load(table, outcome);
     return outcome;
 }
 

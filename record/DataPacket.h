@@ -33,9 +33,9 @@ void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& 
 // taken from its FIELD list and go to the table's columns by position, not
 // by name; a ROW without a column's attribute leaves that column without a
 // value. A document that is not a well-formed data packet, more than six
-// columns, or a value for No that is no whole number ends the load; the
-// document is checked whole before the first row is added, so only the last
-// kind of failure leaves rows behind (those before it).
+// columns, or a value for No that is no whole number ends the load; only the
+// last kind of failure leaves rows behind (those before it): a document found
+// faulty anywhere adds none.
 LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
                            const WalkProgress& progress = {});
 

@@ -32,9 +32,12 @@ std::optional<Field> FindField(std::string_view name) {
     return std::nullopt;
 }
 
-std::string CutText(std::string_view text, std::size_t limit, bool utf8) {
+std::string_view CutTextView(std::string_view text, std::size_t limit, bool utf8) {
+    if (text.size() <= limit) {
+        return text; // never more characters than bytes
+    }
     if (!utf8) {
-        return std::string(text.substr(0, limit));
+        return text.substr(0, limit);
     }
     std::size_t characters = 0;
     std::size_t end = 0;
@@ -50,50 +53,61 @@ std::string CutText(std::string_view text, std::size_t limit, bool utf8) {
         ++characters;
         end = next;
     }
-    return std::string(text.substr(0, end));
+    return text.substr(0, end);
 }
 
-std::uint32_t MeasurementTable::InternField(std::size_t field, std::string_view text) {
-    if (hasLastText_[field] && texts_[lastText_[field]] == text) {
-        return lastText_[field];
-    }
-    const std::string cut = CutText(text, kTextFieldLength, utf8_);
-    auto& index = index_[field];
-    std::uint32_t id = 0;
-    if (const auto found = index.find(cut); found != index.end()) {
-        id = found->second;
-    } else {
-        id = static_cast<std::uint32_t>(texts_.size());
-        texts_.push_back(cut);
-        index.emplace(texts_.back(), id);
-    }
-    lastText_[field] = id;
-    hasLastText_[field] = true;
-    return id;
+std::string CutText(std::string_view text, std::size_t limit, bool utf8) {
+    return std::string(CutTextView(text, limit, utf8));
 }
 
 void MeasurementTable::Append(const TableRow& row) {
-    const StoredRow stored{row.No,
-                           {InternField(0, row.Time), InternField(1, row.Func),
-                            InternField(2, row.Value), InternField(3, row.Unit),
-                            InternField(4, row.Range)}};
+    AppendView(
+        TableRowView{row.No, {row.Time, row.Func, row.Value, row.Unit, row.Range}, row.HasNo});
+}
+
+void MeasurementTable::AppendView(const TableRowView& row) {
+    PackedRows::Row packed{static_cast<std::uint32_t>(row.No) ^ kSignBit};
+    for (std::size_t field = 0; field < row.Texts.size(); ++field) {
+        packed[field + 1] =
+            texts_[field].Intern(CutTextView(row.Texts[field], kTextFieldLength, utf8_));
+    }
     if (!row.HasNo) {
-        unnumbered_.push_back(rows_.size());
+        unnumbered_.push_back(rows_.Size());
     }
     const bool notify = suspended_ == 0;
     if (notify && observer_.beforeAppend) {
-        observer_.beforeAppend(rows_.size(), 1);
+        observer_.beforeAppend(rows_.Size(), 1);
     }
-    rows_.push_back(stored);
+    rows_.Append(packed);
     if (notify && observer_.afterAppend) {
         observer_.afterAppend();
     }
 }
 
+std::size_t MeasurementTable::DistinctTexts() const {
+    std::size_t count = 0;
+    for (const TextPool& pool : texts_) {
+        count += pool.Size();
+    }
+    return count;
+}
+
 void MeasurementTable::Clear() {
-    rows_.clear();
+    rows_.Clear();
     unnumbered_.clear();
     // The text pool stays: the next log repeats most of the same texts.
+    if (suspended_ == 0 && observer_.reset) {
+        observer_.reset();
+    }
+}
+
+void MeasurementTable::Truncate(std::size_t rows) {
+    if (rows >= rows_.Size()) {
+        return;
+    }
+    rows_.Truncate(rows);
+    unnumbered_.erase(std::lower_bound(unnumbered_.begin(), unnumbered_.end(), rows),
+                      unnumbered_.end());
     if (suspended_ == 0 && observer_.reset) {
         observer_.reset();
     }
@@ -110,7 +124,8 @@ const std::string& MeasurementTable::Text(std::size_t row, Field field) const {
     if (field == Field::No) {
         return kNoText;
     }
-    return texts_[rows_[row].text[static_cast<std::size_t>(field) - 1]];
+    const auto column = static_cast<std::size_t>(field);
+    return texts_[column - 1].Text(rows_.Get(row, column));
 }
 
 bool MeasurementTable::HasNo(std::size_t row) const {

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "record/PackedRows.h"
+#include "record/TextPool.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace meterdesk::record {
@@ -26,6 +27,7 @@ std::optional<Field> FindField(std::string_view name);
 // Cuts a text to at most `limit` characters: bytes in an 8-bit code page,
 // whole characters (never half of one) in UTF-8.
 std::string CutText(std::string_view text, std::size_t limit, bool utf8);
+std::string_view CutTextView(std::string_view text, std::size_t limit, bool utf8);
 
 // One row as the log fills it.
 struct TableRow {
@@ -38,20 +40,35 @@ struct TableRow {
     bool HasNo = true; // false: the row has no number (a data packet may leave it out)
 };
 
+// The same row over texts held elsewhere (a loader's file buffer).
+struct TableRowView {
+    std::int32_t No = 0;
+    std::array<std::string_view, 5> Texts; // Time, DC/AC, Value, Unit, Auto
+    bool HasNo = true;
+};
+
 // The measurement table cds1: rows in append order, no key. Every appended
 // row is an insertion (the data packet records that change state). Texts are
-// cut to 20 characters and stored once however often they repeat, so a row
-// costs 24 bytes.
+// cut to 20 characters and stored once per field however often they
+// repeat; a row is six small numbers, packed (a live log's row takes about
+// 8 bytes).
 class MeasurementTable {
 public:
     explicit MeasurementTable(bool utf8Texts = false) : utf8_(utf8Texts) {}
 
     void Append(const TableRow& row);
+    void AppendView(const TableRowView& row);
     void Clear();
-    std::size_t RowCount() const { return rows_.size(); }
-    bool Empty() const { return rows_.empty(); }
+    // Drops the rows from `rows` on (a load taking back what it added); views
+    // read the table afresh.
+    void Truncate(std::size_t rows);
+    std::size_t RowCount() const { return rows_.Size(); }
+    bool Empty() const { return rows_.Size() == 0; }
 
-    std::int32_t No(std::size_t row) const { return rows_[row].no; }
+    // Row numbers are kept shifted into the unsigned range, order kept.
+    std::int32_t No(std::size_t row) const {
+        return static_cast<std::int32_t>(rows_.Get(row, 0) ^ kSignBit);
+    }
     bool HasNo(std::size_t row) const;
     const std::string& Text(std::size_t row, Field field) const;
     TableRow Row(std::size_t row) const;
@@ -69,25 +86,19 @@ public:
     bool ViewsSuspended() const { return suspended_ > 0; }
 
     // Distinct texts held, for diagnostics and benchmarks.
-    std::size_t DistinctTexts() const { return texts_.size(); }
+    std::size_t DistinctTexts() const;
 
 private:
-    struct StoredRow {
-        std::int32_t no;
-        std::array<std::uint32_t, kFieldCount - 1> text; // Time .. Range
-    };
-    // Each field has its own index, so the many distinct times of a long
-    // log do not crowd the values' lookups out of the cache. Consecutive rows
-    // mostly repeat a field's text (the same second, unit, coupling), so the
-    // field's last text is checked first.
-    std::uint32_t InternField(std::size_t field, std::string_view text);
+    static constexpr std::uint32_t kSignBit = 0x8000'0000U;
 
     bool utf8_;
-    std::deque<StoredRow> rows_;
-    std::deque<std::string> texts_; // a deque keeps the indexes' keys in place
-    std::array<std::unordered_map<std::string_view, std::uint32_t>, kFieldCount - 1> index_;
-    std::array<std::uint32_t, kFieldCount - 1> lastText_{};
-    std::array<bool, kFieldCount - 1> hasLastText_{};
+    PackedRows rows_; // No, then the text numbers of Time .. Range
+    // Each field has its own pool, so the many distinct times of a long log
+    // do not crowd the values' lookups out of the cache. Times come in runs
+    // (many readings a second) and a time seldom comes back: its pool keeps
+    // no index.
+    std::array<TextPool, kFieldCount - 1> texts_{TextPool(false), TextPool(), TextPool(),
+                                                 TextPool(), TextPool()};
     // Rows without a number, ascending; only loaded files have any, so a
     // short list beats a flag in every row.
     std::vector<std::size_t> unnumbered_;

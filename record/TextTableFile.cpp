@@ -2,7 +2,9 @@
 
 #include "base/NumberText.h"
 
+#include <array>
 #include <charconv>
+#include <cstring>
 
 namespace meterdesk::record {
 
@@ -22,23 +24,8 @@ std::string_view TrimControls(std::string_view text) {
     return text;
 }
 
-// The next line of `bytes` from `at`, ending at CR, LF or CR LF; moves `at`
-// past its line break.
-std::string_view NextLine(std::string_view bytes, std::size_t& at) {
-    const std::size_t start = at;
-    std::size_t end = start;
-    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r') {
-        ++end;
-    }
-    if (end == bytes.size()) {
-        at = end;
-        return bytes.substr(start);
-    }
-    at = end + 1;
-    if (bytes[end] == '\r' && at < bytes.size() && bytes[at] == '\n') {
-        ++at;
-    }
-    return bytes.substr(start, end - start);
+bool IsLineBreak(char c) {
+    return c == '\r' || c == '\n';
 }
 
 } // namespace
@@ -66,16 +53,29 @@ void SplitFields(std::string_view text, std::string_view delimiter,
 }
 
 void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& line) {
+    // The line is put together in place and appended once; a text too long
+    // for the room left (never one this program stored) goes on its own.
+    char text[512];
+    char* at = text;
+    const auto put = [&](std::string_view piece) {
+        if (piece.size() > static_cast<std::size_t>(text + sizeof text - at)) {
+            line.append(text, at);
+            line.append(piece);
+            at = text;
+            return;
+        }
+        std::memcpy(at, piece.data(), piece.size());
+        at += piece.size();
+    };
     if (table.HasNo(row)) {
-        char digits[16];
-        const auto written = std::to_chars(digits, digits + sizeof digits, table.No(row));
-        line.append(digits, written.ptr);
+        at = std::to_chars(at, at + 16, table.No(row)).ptr;
     }
     for (const Field field : {Field::Time, Field::Func, Field::Value, Field::Unit, Field::Range}) {
-        line += '\t';
-        line.append(TrimControls(table.Text(row, field)));
+        put("\t");
+        put(TrimControls(table.Text(row, field)));
     }
-    line.append("\r\n");
+    put("\r\n");
+    line.append(text, at);
 }
 
 void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
@@ -98,44 +98,118 @@ void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& s
     sink.Write(chunk);
 }
 
-LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
-                          const WalkProgress& progress) {
-    LoadOutcome outcome;
-    if (bytes.empty()) {
-        return outcome; // no first line to skip
+TextTableReader::TextTableReader(MeasurementTable& table, std::size_t total,
+                                 const WalkProgress& progress)
+    : table_(table), total_(total), progress_(progress) {}
+
+bool TextTableReader::Refuse(std::string why) {
+    outcome_.error = "line " + std::to_string(lines_) + " is not a row: " + std::move(why);
+    failed_ = true;
+    return false;
+}
+
+bool TextTableReader::Feed(std::string_view bytes) {
+    if (failed_) {
+        return false;
     }
     std::size_t at = 0;
-    NextLine(bytes, at);
-    std::vector<std::string> pieces;
-    TableRow row;
-    std::size_t lines = 0;
+    if (skipLineFeed_ && !bytes.empty()) {
+        skipLineFeed_ = false;
+        at = bytes[0] == '\n' ? 1 : 0;
+    }
     while (at < bytes.size()) {
-        SplitFields(NextLine(bytes, at), "\t", pieces);
-        if (pieces.size() > kFieldCount) {
-            return outcome;
+        std::size_t end = at;
+        while (end < bytes.size() && !IsLineBreak(bytes[end])) {
+            ++end;
         }
-        const auto no = base::TextToInt(pieces[0]);
-        if (!no) {
-            return outcome;
+        if (end == bytes.size()) {
+            // The line goes on in the next block.
+            if (partial_.size() + (end - at) > kMaxTextLineBytes) {
+                ++lines_;
+                return Refuse("longer than " + std::to_string(kMaxTextLineBytes) + " bytes");
+            }
+            partial_.append(bytes.substr(at));
+            break;
         }
-        // Columns without a piece stay without a value.
-        row.No = *no;
-        std::string* texts[] = {&row.Time, &row.Func, &row.Value, &row.Unit, &row.Range};
-        for (std::size_t k = 1; k < kFieldCount; ++k) {
-            if (k < pieces.size()) {
-                texts[k - 1]->swap(pieces[k]);
-            } else {
-                texts[k - 1]->clear();
+        std::string_view line = bytes.substr(at, end - at);
+        if (!partial_.empty()) {
+            partial_.append(line);
+            line = partial_;
+        }
+        at = end + 1;
+        if (bytes[end] == '\r') {
+            if (at == bytes.size()) {
+                skipLineFeed_ = true;
+            } else if (bytes[at] == '\n') {
+                ++at;
             }
         }
-        table.Append(row);
-        ++outcome.rows;
-        if (progress && ++lines % kProgressRows == 0) {
-            progress(at, bytes.size());
+        position_ = fed_ + at;
+        if (!TakeLine(line)) {
+            return false;
         }
+        partial_.clear();
     }
-    outcome.ok = true;
-    return outcome;
+    fed_ += bytes.size();
+    return true;
+}
+
+LoadOutcome TextTableReader::Finish() {
+    if (!failed_) {
+        if (!partial_.empty()) {
+            const std::string last = std::move(partial_);
+            partial_.clear();
+            TakeLine(last);
+        }
+        if (!failed_ && lines_ == 0) {
+            outcome_.error = "the file is empty";
+            failed_ = true;
+        }
+        outcome_.ok = !failed_;
+    }
+    return std::move(outcome_);
+}
+
+bool TextTableReader::TakeLine(std::string_view line) {
+    ++lines_;
+    if (line.size() > kMaxTextLineBytes) {
+        return Refuse("longer than " + std::to_string(kMaxTextLineBytes) + " bytes");
+    }
+    if (lines_ == 1) {
+        return true; // the header, whatever it holds
+    }
+    // Pieces are looked at where they lie; the count stops at the seventh.
+    std::array<std::string_view, kFieldCount> pieces{};
+    std::size_t count = 0;
+    for (;;) {
+        if (count == kFieldCount) {
+            return Refuse("more than six pieces");
+        }
+        const std::size_t tab = line.find('\t');
+        pieces[count++] = line.substr(0, tab);
+        if (tab == std::string_view::npos) {
+            break;
+        }
+        line.remove_prefix(tab + 1);
+    }
+    const auto no = base::TextToInt(pieces[0]);
+    if (!no) {
+        return Refuse("its first piece is no whole number");
+    }
+    // Columns without a piece stay without a value.
+    table_.AppendView(TableRowView{*no, {pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]}});
+    ++outcome_.rows;
+    if (progress_ && outcome_.rows % kProgressRows == 0) {
+        progress_(position_, total_);
+    }
+    return true;
+}
+
+LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
+                          const WalkProgress& progress) {
+    TextTableReader reader(table, bytes.size(), progress);
+    reader.Feed(bytes);
+    return reader.Finish();
 }
 
 } // namespace meterdesk::record

@@ -31,17 +31,51 @@ void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& 
 void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
                     const WalkProgress& progress = {});
 
-// What a load did: whether it read the whole file, and the rows it added.
+// What a load did: whether it read the whole file, the rows it added, and
+// why it stopped when it failed.
 struct LoadOutcome {
     bool ok = false;
     std::size_t rows = 0;
+    std::string error;
 };
 
-// Appends the rows of a tab-separated text to the table. The first line is
-// skipped whatever it holds; each further line's pieces fill No, Time,
-// DC/AC, Value, Unit and Auto in turn. A line whose first piece is no whole
-// number, or with more than six pieces, or a text without any line ends the
-// load; the rows before it stay.
+// A longer line is refused rather than held: no row of this program comes
+// near it, and a file without line breaks must not fill the memory.
+inline constexpr std::size_t kMaxTextLineBytes = 64 * 1024;
+
+// Appends the rows of a tab-separated text to the table as its bytes arrive,
+// in blocks of any size; each line is read where it lies, and only a line
+// cut by a block's end is copied. The first line is skipped whatever it
+// holds; each further line's pieces fill No, Time, DC/AC, Value, Unit and
+// Auto in turn. A line whose first piece is no whole number, with more than
+// six pieces or longer than kMaxTextLineBytes, or a text without any line
+// ends the load; the rows before it stay.
+class TextTableReader {
+public:
+    // `total`: the bytes to come, for the progress.
+    TextTableReader(MeasurementTable& table, std::size_t total, const WalkProgress& progress = {});
+
+    // false once a line failed; the reader then takes nothing more.
+    bool Feed(std::string_view bytes);
+    // After the last block.
+    LoadOutcome Finish();
+
+private:
+    bool TakeLine(std::string_view line);
+    bool Refuse(std::string why);
+
+    MeasurementTable& table_;
+    std::size_t total_;
+    const WalkProgress& progress_;
+    LoadOutcome outcome_;
+    std::string partial_; // a line cut by the end of a block
+    std::size_t lines_ = 0;
+    std::size_t fed_ = 0;       // bytes of the blocks before this one
+    std::size_t position_ = 0;  // where the line being taken ends
+    bool skipLineFeed_ = false; // the last block ended in CR
+    bool failed_ = false;
+};
+
 LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
                           const WalkProgress& progress = {});
 

@@ -67,13 +67,13 @@ XmlScanner::Event XmlScanner::Fail() {
     return Event::Error;
 }
 
-const std::string* XmlScanner::Find(std::string_view name) const {
+std::optional<std::string_view> XmlScanner::Find(std::string_view name) const {
     for (std::size_t i = 0; i < attributeCount_; ++i) {
         if (attributes_[i].name == name) {
-            return &attributes_[i].value;
+            return attributes_[i].Value();
         }
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 bool XmlScanner::SkipUntil(std::string_view end) {
@@ -217,14 +217,27 @@ bool XmlScanner::ReadTag(bool& empty) {
         }
         Attribute& attribute = attributes_[attributeCount_++];
         attribute.name = attributeName;
-        attribute.value.clear();
-        if (!ReadValue(quote, attribute.value)) {
+        if (!ReadValue(quote, attribute)) {
             return false;
         }
     }
 }
 
-bool XmlScanner::ReadValue(char quote, std::string& value) {
+bool XmlScanner::ReadValue(char quote, Attribute& attribute) {
+    // Most values are plain: they are used where they lie.
+    std::size_t plainEnd = at_;
+    while (plainEnd < text_.size() && !Is(text_[plainEnd], kValueStop)) {
+        ++plainEnd;
+    }
+    if (plainEnd < text_.size() && text_[plainEnd] == quote) {
+        attribute.plain = text_.substr(at_, plainEnd - at_);
+        attribute.owned = false;
+        at_ = plainEnd + 1;
+        return true;
+    }
+    attribute.owned = true;
+    std::string& value = attribute.storage;
+    value.clear();
     for (;;) {
         // Copy the plain run up to the next character that needs a look.
         std::size_t end = at_;

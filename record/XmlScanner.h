@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,12 @@ public:
 
     struct Attribute {
         std::string_view name;
-        std::string value; // references resolved
+        // References resolved: the document's own bytes when it has none.
+        std::string_view Value() const { return owned ? std::string_view(storage) : plain; }
+
+        std::string_view plain;
+        std::string storage;
+        bool owned = false;
     };
 
     explicit XmlScanner(std::string_view document);
@@ -35,8 +41,8 @@ public:
     // Of the last start or empty tag, in document order.
     const Attribute* Attributes() const { return attributes_.data(); }
     std::size_t AttributeCount() const { return attributeCount_; }
-    // The value of the named attribute of the last tag, or nullptr.
-    const std::string* Find(std::string_view name) const;
+    // The value of the named attribute of the last tag.
+    std::optional<std::string_view> Find(std::string_view name) const;
     // Elements open around the position reached (the root counts).
     std::size_t Depth() const { return open_.size(); }
     // Bytes read so far.
@@ -47,7 +53,7 @@ private:
     bool SkipUntil(std::string_view end);
     void SkipBlanks();
     bool ReadTag(bool& empty);
-    bool ReadValue(char quote, std::string& value);
+    bool ReadValue(char quote, Attribute& attribute);
     bool ReadReference(std::string& value);
 
     std::string_view text_;

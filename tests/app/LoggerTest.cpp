@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <poll.h>
 #include <signal.h>
 #include <sstream>
@@ -233,6 +234,41 @@ TEST(MeterdeskLog, ConvertTextToXmlAndBackGivesTheSameBytes) {
     EXPECT_THAT(ReadFile(xml), ::testing::HasSubstr("DC/AC=\"AC\""));
     ASSERT_EQ(Logger({"convert", xml, back}).Wait(), 0);
     EXPECT_EQ(ReadFile(back), ReadFile(text));
+}
+
+TEST(MeterdeskLog, ConvertSaysWhyItCannotLoadAndEndsCleanlyOutOfMemory) {
+    const std::string out = TempPath("never.xml");
+    Logger missing({"convert", TempPath("missing.txt"), out});
+    EXPECT_EQ(missing.Wait(), 1);
+    EXPECT_THAT(missing.Errors(), ::testing::HasSubstr("does not exist"));
+    const std::string bad = TempPath("bad.txt");
+    std::ofstream(bad, std::ios::binary) << "h\r\n1\r\nx\tDC\r\n";
+    Logger row({"convert", bad, out});
+    EXPECT_EQ(row.Wait(), 1);
+    EXPECT_THAT(row.Errors(), ::testing::HasSubstr("line 3 is not a row"));
+
+    // A sparse data packet of 100 GB cannot be held: one line and status 1,
+    // not an abort. (The sanitizers' allocator is told to fail as malloc does.)
+    const std::string huge = TempPath("huge.xml");
+    const int fd = open(huge.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t{100} << 30), 0);
+    close(fd);
+    const char* found = getenv("ASAN_OPTIONS");
+    const std::optional<std::string> sanitizer =
+        found != nullptr ? std::optional<std::string>(found) : std::nullopt;
+    setenv("ASAN_OPTIONS", (sanitizer.value_or("") + ":allocator_may_return_null=1").c_str(), 1);
+    Logger tooLarge({"convert", huge, out});
+    if (sanitizer) {
+        setenv("ASAN_OPTIONS", sanitizer->c_str(), 1);
+    } else {
+        unsetenv("ASAN_OPTIONS");
+    }
+    EXPECT_EQ(tooLarge.Wait(), 1);
+    EXPECT_THAT(tooLarge.Errors(), ::testing::HasSubstr("out of memory"));
+    EXPECT_EQ(std::count(tooLarge.Errors().begin(), tooLarge.Errors().end(), '\n'), 1);
+    unlink(huge.c_str());
+    EXPECT_NE(access(out.c_str(), F_OK), 0);
 }
 
 TEST(MeterdeskLog, InterruptWritesACompleteOutputFile) {
