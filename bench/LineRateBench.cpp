@@ -1,8 +1,8 @@
 // The window at the meter's full line rate: opens the given serial device as
 // COM1, connects, and for the given time counts the frames decoded, the
-// frames lost (the line-rate scenario numbers its readings one by one), the
-// rows logged, the longest any event took to handle on the main thread, and
-// the CPU the whole program used. Run through bench/line_rate.sh.
+// frames lost (when the stream numbers its readings one by one), the rows
+// logged, the longest any event took to handle on the main thread, and the
+// CPU the whole program used. Run through bench/line_rate.sh.
 #include "app/Controls.h"
 #include "app/HeronF.h"
 #include "link/PortNames.h"
@@ -72,12 +72,13 @@ double CpuSeconds() {
 int main(int argc, char** argv) {
     using namespace meterdesk;
     TimingApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: line_rate_bench DEVICE SECONDS\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: line_rate_bench DEVICE SECONDS [numbered|unnumbered]\n");
         return 2;
     }
     const std::string device = argv[1];
     const int seconds = std::atoi(argv[2]);
+    const bool numbered = argc == 3 || std::string(argv[3]) != "unnumbered";
 
     auto ports =
         std::make_shared<link::ListedPortDirectory>([] { return std::vector<std::string>{}; });
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
                        link::MakeQtSerialPlatform(ports));
     window.ShowCentred();
 
-    // The line-rate meter counts -4000 .. 3999 and around again.
+    // A numbered stream counts -4000 .. 3999 and around again.
     long long lost = 0;
     long long previous = 1'000'000;
     decode::DisplayDecoder& decoder = window.decoder();
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     decoder.handOffs.ReadingReady = [&, logStep] {
         logStep();
         const auto number = static_cast<long long>(window.state().ReadingNumber);
-        if (previous != 1'000'000) {
+        if (numbered && previous != 1'000'000) {
             const long long expected = previous == 3999 ? -4000 : previous + 1;
             lost += (number - expected + 8000) % 8000;
         }
@@ -119,10 +120,18 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     const double cpu = CpuSeconds() - cpuBefore;
     const std::uint64_t decoded = decoder.DecodedFrames() - decodedBefore;
+    std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
     std::printf("frames decoded: %llu in %.1f s (%.1f frames/s)\n",
                 static_cast<unsigned long long>(decoded), wall,
                 static_cast<double>(decoded) / wall);
-    std::printf("frames lost: %lld\n", lost);
+    // 19200 baud, eleven bytes of ten bits a frame.
+    constexpr double kLineFramesPerSecond = 19200.0 / 110.0;
+    if (numbered) {
+        std::printf("frames lost: %lld\n", lost);
+    } else {
+        std::printf("frames lost: not counted (unnumbered stream); %.1f %% of the line rate\n",
+                    100.0 * static_cast<double>(decoded) / wall / kLineFramesPerSecond);
+    }
     std::printf("rows logged: %zu\n", window.table().RowCount() - rowsBefore);
     std::printf("longest event on the main thread: %.2f ms (%s); events over 16 ms: %d\n",
                 application.longestMs, application.longestWhat.c_str(), application.slowEvents);
