@@ -356,11 +356,10 @@ bool DisplayDecoder::LcdDisplayHeron() {
     // 18. Value text, built on the stack: at most a sign, four digits and
     // three separators.
     const std::string& sep = state_.DecimalSep;
-    std::array<char, 64> shortText; // NOLINT: written before it is read
-    std::string longText;
-    char* const text = 5 + 3 * sep.size() <= shortText.size()
-                           ? shortText.data()
-                           : (longText.resize(5 + 3 * sep.size()), longText.data());
+    std::array<char, 64> shortText;
+    const std::size_t longest = 5 + 3 * sep.size();
+    std::string longText(longest > shortText.size() ? longest : 0, '\0');
+    char* const text = longText.empty() ? shortText.data() : longText.data();
     char* end = text;
     if (negative) {
         *end++ = '-';
