@@ -31,6 +31,7 @@ pids=()
 fifo=$(mktemp -u)
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -f "$fifo"' EXIT
 if $x11; then
+    command -v Xvfb >/dev/null || { echo "line_rate.sh: --x11 needs Xvfb (apt-get install xvfb)" >&2; exit 2; }
     # -displayfd picks a free display number and reports it when the server is up.
     displayfd=$(mktemp -u)
     mkfifo "$displayfd"

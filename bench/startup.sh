@@ -16,6 +16,7 @@ trap '[[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null || true' EXIT
 if $offscreen; then
     export QT_QPA_PLATFORM=offscreen
 else
+    command -v Xvfb >/dev/null || { echo "startup.sh needs Xvfb (apt-get install xvfb)" >&2; exit 2; }
     # -displayfd picks a free display number and reports it when the server is up.
     displayfd=$(mktemp -u)
     mkfifo "$displayfd"
