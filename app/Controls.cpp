@@ -28,8 +28,11 @@ void InstallFontSubstitutes() {
 }
 
 QIcon ThemeIcon(const char* themeName, QStyle::StandardPixmap fallback) {
-    return QIcon::fromTheme(QString::fromLatin1(themeName),
-                            QApplication::style()->standardIcon(fallback));
+    // The style decodes every size of its icon at once: ask it only when the
+    // theme has none.
+    const QString name = QString::fromLatin1(themeName);
+    return QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name)
+                                     : QApplication::style()->standardIcon(fallback);
 }
 
 PanelButton::PanelButton(const QString& caption, QWidget* parent)

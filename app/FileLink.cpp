@@ -107,16 +107,36 @@ std::unique_ptr<FilePrompt> MakeDialogPrompt() {
 
 void TFCOMM::BindFiles() {
     fileNames_ = MakeDialogPrompt();
-    SaveDialog2 = FileDialog(this, "SaveDialog2", QFileDialog::AcceptSave,
-                             {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML(*.xml)"),
-                              QStringLiteral("Txt File(*.txt)")},
-                             QStringLiteral("xls"));
-    OpenDialog1 = FileDialog(this, "OpenDialog1", QFileDialog::AcceptOpen,
-                             {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML (*.xml)"),
-                              QStringLiteral("Txt File(*.txt)")},
-                             QString());
-    SavePictureDialog1 = FileDialog(this, "SavePictureDialog1", QFileDialog::AcceptSave,
-                                    {QStringLiteral("Bitmaps (*.bmp)")}, QStringLiteral("bmp"));
+}
+
+QFileDialog* TFCOMM::SaveDialog2() {
+    if (saveDialog2_ == nullptr) {
+        saveDialog2_ = FileDialog(this, "SaveDialog2", QFileDialog::AcceptSave,
+                                  {QStringLiteral("Excel File(*.xls)"),
+                                   QStringLiteral("XML(*.xml)"), QStringLiteral("Txt File(*.txt)")},
+                                  QStringLiteral("xls"));
+    }
+    return saveDialog2_;
+}
+
+QFileDialog* TFCOMM::OpenDialog1() {
+    if (openDialog1_ == nullptr) {
+        openDialog1_ =
+            FileDialog(this, "OpenDialog1", QFileDialog::AcceptOpen,
+                       {QStringLiteral("Excel File(*.xls)"), QStringLiteral("XML (*.xml)"),
+                        QStringLiteral("Txt File(*.txt)")},
+                       QString());
+    }
+    return openDialog1_;
+}
+
+QFileDialog* TFCOMM::SavePictureDialog1() {
+    if (savePictureDialog1_ == nullptr) {
+        savePictureDialog1_ =
+            FileDialog(this, "SavePictureDialog1", QFileDialog::AcceptSave,
+                       {QStringLiteral("Bitmaps (*.bmp)")}, QStringLiteral("bmp"));
+    }
+    return savePictureDialog1_;
 }
 
 void TFCOMM::SetFilePrompt(std::unique_ptr<FilePrompt> prompt) {
@@ -142,8 +162,8 @@ bool TFCOMM::MayReplace(const std::string& chosen, const std::string& fixed) {
 }
 
 void TFCOMM::saveasClick() {
-    ClearFileName(*SaveDialog2);
-    const std::optional<QString> chosen = fileNames_->Ask(*SaveDialog2);
+    ClearFileName(*SaveDialog2());
+    const std::optional<QString> chosen = fileNames_->Ask(*SaveDialog2());
     if (!chosen) {
         return;
     }
@@ -173,7 +193,7 @@ void TFCOMM::TableToFile(record::MeasurementTable& table, const std::string& nam
 }
 
 void TFCOMM::OpenDataFilesClick() {
-    const std::optional<QString> chosen = fileNames_->Ask(*OpenDialog1);
+    const std::optional<QString> chosen = fileNames_->Ask(*OpenDialog1());
     if (!chosen) {
         return;
     }
@@ -197,7 +217,7 @@ void TFCOMM::FileToTable(const std::string& name, record::MeasurementTable& tabl
 }
 
 void TFCOMM::BtSaveClick() {
-    const std::optional<QString> chosen = fileNames_->Ask(*SavePictureDialog1);
+    const std::optional<QString> chosen = fileNames_->Ask(*SavePictureDialog1());
     if (!chosen) {
         return;
     }

@@ -348,10 +348,18 @@ public:
     QPlainTextEdit* Memo1 = nullptr;
     QLabel* USBtxt = nullptr;
     QToolButton* Print = nullptr;
-    // Dialogs
-    QFileDialog* SaveDialog2 = nullptr;
-    QFileDialog* OpenDialog1 = nullptr;
-    QFileDialog* SavePictureDialog1 = nullptr;
+    // Dialogs, built when first used: each brings a file-system model and a
+    // tree of widgets that start-up need not wait for.
+    QFileDialog* SaveDialog2();
+    QFileDialog* OpenDialog1();
+    QFileDialog* SavePictureDialog1();
+
+private:
+    QFileDialog* saveDialog2_ = nullptr;
+    QFileDialog* openDialog1_ = nullptr;
+    QFileDialog* savePictureDialog1_ = nullptr;
+
+public:
     // Model profile flags, in their test order, then the others
     QCheckBox* IFWren = nullptr;
     QCheckBox* Kite = nullptr;

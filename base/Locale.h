@@ -16,12 +16,13 @@ struct NumberFormat {
 };
 
 // The user's locale as the program asks for it: at start-up and once per
-// decoded frame.
+// decoded frame. The settings are handed out by reference, so a read per
+// frame copies nothing when they did not change.
 class LocaleSource {
 public:
     virtual ~LocaleSource() = default;
-    virtual std::string ReadDecimalSeparator() = 0;
-    virtual NumberFormat ReadLocaleFormat() = 0;
+    virtual const std::string& ReadDecimalSeparator() = 0;
+    virtual const NumberFormat& ReadLocaleFormat() = 0;
 };
 
 // The locale of the process environment (LC_ALL, LC_NUMERIC, LANG), read once:
@@ -33,8 +34,8 @@ std::unique_ptr<LocaleSource> MakeSystemLocale();
 class FixedLocale final : public LocaleSource {
 public:
     explicit FixedLocale(NumberFormat format = {}) : format_(std::move(format)) {}
-    std::string ReadDecimalSeparator() override { return format_.decimalSeparator; }
-    NumberFormat ReadLocaleFormat() override { return format_; }
+    const std::string& ReadDecimalSeparator() override { return format_.decimalSeparator; }
+    const NumberFormat& ReadLocaleFormat() override { return format_; }
     void Set(NumberFormat format) { format_ = std::move(format); }
 
 private:

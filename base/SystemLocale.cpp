@@ -30,8 +30,8 @@ NumberFormat ReadEnvironmentFormat() {
 class SystemLocale final : public LocaleSource {
 public:
     SystemLocale() : format_(ReadEnvironmentFormat()) {}
-    std::string ReadDecimalSeparator() override { return format_.decimalSeparator; }
-    NumberFormat ReadLocaleFormat() override { return format_; }
+    const std::string& ReadDecimalSeparator() override { return format_.decimalSeparator; }
+    const NumberFormat& ReadLocaleFormat() override { return format_; }
 
 private:
     NumberFormat format_;

@@ -1,6 +1,6 @@
 // The trend chart with 100 and with 10,000,000 points stored: adding a point
 // and repainting the view must cost the same, and the chart keeps at most 8
-// bytes per point.
+// bytes per point; and thinning a page of 10,000,000 points.
 #include "chart/ChartControl.h"
 #include "chart/ui/QtChartSurface.h"
 
@@ -57,6 +57,19 @@ void BM_AddPoint(benchmark::State& bench) {
     }
 }
 BENCHMARK(BM_AddPoint)->Arg(100)->Arg(10'000'000);
+
+// A page as long as the log: each of 329 pixel columns keeps its lowest and
+// highest of some 30,000 readings.
+void BM_ThinTenMillionPointPage(benchmark::State& bench) {
+    chart::PointStore store;
+    for (int i = 0; i < 10'000'000; ++i) {
+        store.Append(static_cast<float>(i % 8000 - 4000));
+    }
+    for (auto _ : bench) {
+        benchmark::DoNotOptimize(chart::DecimatedWindow(store, 1, 10'000'000, 329));
+    }
+}
+BENCHMARK(BM_ThinTenMillionPointPage)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "decode/FrameBits.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <span>
@@ -72,7 +73,7 @@ struct Work {
         ampere = false;
     }
     // Applies row `range` of a table; a range outside the table changes nothing.
-    const RangeRow* Apply(std::span<const RangeRow> table, int range, std::string& unit) {
+    const RangeRow* Apply(std::span<const RangeRow> table, int range, std::string_view& unit) {
         if (range < 0 || static_cast<std::size_t>(range) >= table.size()) {
             return nullptr;
         }
@@ -90,6 +91,21 @@ struct Work {
 bool IsDecimal(char c) {
     return c >= '0' && c <= '9';
 }
+
+// The texts are a few characters long and mostly as long as the frame
+// before's: those are overwritten in place.
+inline void SetText(std::string& text, std::string_view value) {
+    const std::size_t size = value.size();
+    if (text.size() != size) {
+        text.assign(value);
+        return;
+    }
+    char* const to = text.data();
+    for (std::size_t i = 0; i < size; ++i) {
+        to[i] = value[i];
+    }
+}
+
 int DecimalValue(char c) {
     return c - '0';
 }
@@ -144,7 +160,7 @@ bool DisplayDecoder::LcdDisplayHeron() {
         ++skippedFrames_;
         return false;
     }
-    state_.FrameText.copy(frame.data(), frame.size());
+    std::copy_n(state_.FrameText.begin(), frame.size(), frame.begin());
     const FrameBits bits(std::string_view(frame.data(), frame.size()));
     if (!IsDecodable(frame, bits)) {
         ++skippedFrames_;
@@ -156,8 +172,11 @@ bool DisplayDecoder::LcdDisplayHeron() {
     const base::ModelProfile& profile = profile_;
 
     // 1. Locale
-    state_.DecimalSep = locale_.ReadDecimalSeparator();
-    state_.LocaleFormat = locale_.ReadLocaleFormat();
+    SetText(state_.DecimalSep, locale_.ReadDecimalSeparator());
+    if (const base::NumberFormat& format = locale_.ReadLocaleFormat();
+        !(state_.LocaleFormat == format)) {
+        state_.LocaleFormat = format;
+    }
     // 2. Link
     state_.LinkIdleTicks = 0;
     Fire(handOffs.FrameSeen);
@@ -173,11 +192,9 @@ bool DisplayDecoder::LcdDisplayHeron() {
         d3 = '@';
         d2 = '0';
     }
-    // 5. Reading texts
-    std::string& unit = state_.ReadingUnit;
-    state_.ReadingCoupling.clear();
-    state_.ReadingRange.clear();
-    unit.clear();
+    // 5. Reading texts, written to the state before the next hand-off
+    std::string_view coupling;
+    std::string_view unit;
     // 6. Sign
     const bool negative = bits.Bit(26);
     panel_.Show(E::LcdFH, negative);
@@ -186,7 +203,7 @@ bool DisplayDecoder::LcdDisplayHeron() {
     // 8. AC
     const bool ac = bits.Bit(34);
     if (ac) {
-        state_.ReadingCoupling = "AC";
+        coupling = "AC";
     }
     if (profile.IFOsprey) {
         panel_.Hide(E::LcdAC);
@@ -199,12 +216,12 @@ bool DisplayDecoder::LcdDisplayHeron() {
     // 9. DC
     const bool dc = bits.Bit(33);
     if (dc) {
-        state_.ReadingCoupling = "DC";
+        coupling = "DC";
     }
     panel_.Show(E::LcdDc1, dc);
     // 10. Range mode
     const bool autoRange = bits.Bit(35);
-    state_.ReadingRange = autoRange ? "AUTO" : "MANU";
+    const std::string_view rangeMode = autoRange ? "AUTO" : "MANU";
     panel_.Show(E::LcdAuto, autoRange);
     panel_.Show(E::lcdManual, !autoRange);
     // 11. Link annunciators
@@ -260,7 +277,7 @@ bool DisplayDecoder::LcdDisplayHeron() {
     panel_.Show(E::LCDCS, function == '4' && celsius);
     panel_.Show(E::LCDFS, function == '4' && !celsius);
     if (function == '4') {
-        unit.assign(1, celsius ? '#' : '?');
+        unit = celsius ? "#" : "?";
         work.axis = Axis{-40.0, celsius ? 1000.0 : 1832.0};
     }
     panel_.Show(E::LCDFm, function == '5'); // g
@@ -298,6 +315,9 @@ bool DisplayDecoder::LcdDisplayHeron() {
     if (function == 'E') {
         work.axis = symmetric(6000);
     }
+    SetText(state_.ReadingCoupling, coupling);
+    SetText(state_.ReadingRange, rangeMode);
+    SetText(state_.ReadingUnit, unit);
     if (work.axis) {
         Fire(handOffs.AxisRange, work.axis->minimum, work.axis->maximum);
     }
@@ -323,45 +343,51 @@ bool DisplayDecoder::LcdDisplayHeron() {
     if (profile.IFLark) {
         if (panel_.Shown(E::LCDDI)) {
             d4 = '\0';
-            unit += 'V';
+            state_.ReadingUnit += 'V';
         }
         if (panel_.Shown(E::LCDFm)) {
             d4 = '\0';
             pointTextShown[2] = false;
             panel_.Hide(E::LcdP3);
-            unit += '*';
+            state_.ReadingUnit += '*';
             panel_.Show(E::LCDohm);
         }
     }
-    // 18. Value text
+    // 18. Value text, built on the stack: at most a sign, four digits and
+    // three separators.
     const std::string& sep = state_.DecimalSep;
-    std::string& value = state_.ReadingValue;
-    value.clear();
+    std::array<char, 64> shortText;
+    const std::size_t longest = 5 + 3 * sep.size();
+    std::string longText(longest > shortText.size() ? longest : 0, '\0');
+    char* const text = longText.empty() ? shortText.data() : longText.data();
+    char* end = text;
     if (negative) {
-        value += '-';
+        *end++ = '-';
     }
     const auto appendPoint = [&](std::size_t i) {
         if (pointTextShown[i]) {
-            value += sep;
+            end = std::copy(sep.begin(), sep.end(), end);
         }
     };
     if (d3 == '@') {
         appendPoint(0);
-        value += '0';
+        *end++ = '0';
         appendPoint(1);
-        value += 'L';
+        *end++ = 'L';
         appendPoint(2);
     } else {
-        value += d1;
+        *end++ = d1;
         appendPoint(0);
-        value += d2;
+        *end++ = d2;
         appendPoint(1);
-        value += d3;
+        *end++ = d3;
         appendPoint(2);
         if (d4 != '\0') {
-            value += d4;
+            *end++ = d4;
         }
     }
+    const std::string_view value(text, static_cast<std::size_t>(end - text));
+    SetText(state_.ReadingValue, value);
     // 19. Number; the digits were validated before anything changed.
     const std::int32_t overloadCount = state_.FullScale + 1;
     std::int32_t number = 0;
@@ -385,17 +411,17 @@ bool DisplayDecoder::LcdDisplayHeron() {
                                   : panel_.Shown(E::LcdP2) ? 2
                                   : panel_.Shown(E::LcdP1) ? 1
                                                            : 0;
-    if (unit != state_.PrevUnit || pointPos != state_.PrevPointPos) {
-        state_.PrevUnit = unit;
+    if (state_.ReadingUnit != state_.PrevUnit || pointPos != state_.PrevPointPos) {
+        SetText(state_.PrevUnit, state_.ReadingUnit);
         state_.PeakMax = -static_cast<float>(overloadCount);
         state_.PeakMin = static_cast<float>(overloadCount);
     } else {
         if (state_.ReadingNumber >= state_.PeakMax) {
-            state_.PeakMaxText = value;
+            SetText(state_.PeakMaxText, value);
             state_.PeakMax = state_.ReadingNumber;
         }
         if (state_.ReadingNumber <= state_.PeakMin) {
-            state_.PeakMinText = value;
+            SetText(state_.PeakMinText, value);
             state_.PeakMin = state_.ReadingNumber;
         }
     }
@@ -404,7 +430,7 @@ bool DisplayDecoder::LcdDisplayHeron() {
     // 22. Digit captions
     const std::array<char, 4> digits{d1, d2, d3, d4};
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        panel_.digitCaptions[i].assign(digits[i] == '\0' ? 0U : 1U, digits[i]);
+        SetText(panel_.digitCaptions[i], std::string_view(&digits[i], digits[i] == '\0' ? 0U : 1U));
     }
     Fire(handOffs.PanelChanged);
     // 23. Bar-scale needle

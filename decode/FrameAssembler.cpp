@@ -1,5 +1,8 @@
 #include "decode/FrameAssembler.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace meterdesk::decode {
 
 namespace {
@@ -44,16 +47,52 @@ void FrameAssembler::DropFramesInProgress() {
     state_.HidFrameOpen = false;
 }
 
+void FrameAssembler::AppendRxDigits(const std::uint8_t* from, const std::uint8_t* to) {
+    std::string& rx = state_.RxHex;
+    const std::size_t room = kMaxFrameDigits - std::min(rx.size(), kMaxFrameDigits);
+    const auto wanted = static_cast<std::size_t>(to - from);
+    const std::size_t taken = std::min(wanted, room);
+    rxOverflow_ = rxOverflow_ || taken < wanted;
+    const std::size_t at = rx.size();
+    rx.resize(at + taken);
+    for (std::size_t i = 0; i < taken; ++i) {
+        rx[at + i] = kHexDigits[from[i] & 0x0FU];
+    }
+}
+
 void FrameAssembler::HHeronRData(const std::uint8_t* DataPtr, std::uint32_t DataSize) {
-    for (std::uint32_t i = 0; i < DataSize; ++i) {
-        const std::uint8_t byte = DataPtr[i];
-        AppendRxDigit(byte);
-        if (byte != 0x0D) {
-            continue;
+    // Frame by frame: the bytes up to each 0x0D join RxHex at once.
+    const std::uint8_t* at = DataPtr;
+    const std::uint8_t* const end = DataPtr + DataSize;
+    while (at != end) {
+        const auto* frameEnd = static_cast<const std::uint8_t*>(
+            std::memchr(at, 0x0D, static_cast<std::size_t>(end - at)));
+        if (frameEnd == nullptr) {
+            AppendRxDigits(at, end);
+            return;
         }
-        state_.FrameText = state_.RxHex;
-        const bool checked = !rxOverflow_ && PassesCheck(state_.FrameText);
-        ClearRx(); // before decoding: the next frame starts clean whatever happens
+        const std::uint8_t* const frameBegin = at;
+        at = frameEnd + 1;
+        bool checked = false;
+        if (state_.RxHex.empty() &&
+            at - frameBegin <= static_cast<std::ptrdiff_t>(kMaxFrameDigits)) {
+            // The whole frame is in this delivery: its digits go straight to
+            // FrameText, as if through RxHex.
+            std::string& frame = state_.FrameText;
+            const auto size = static_cast<std::size_t>(at - frameBegin);
+            if (frame.size() != size) {
+                frame.resize(size);
+            }
+            for (std::size_t i = 0; i < size; ++i) {
+                frame[i] = kHexDigits[frameBegin[i] & 0x0FU];
+            }
+            checked = PassesCheck(frame);
+        } else {
+            AppendRxDigits(frameBegin, at);
+            state_.FrameText = state_.RxHex;
+            checked = !rxOverflow_ && PassesCheck(state_.FrameText);
+            ClearRx(); // before decoding: the next frame starts clean whatever happens
+        }
         if (checked) {
             decoder_.LcdDisplayHeron();
         }

@@ -53,6 +53,7 @@ private:
     // an open frame.
     bool TakeReport(std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size);
     void AppendRxDigit(std::uint8_t byte);
+    void AppendRxDigits(const std::uint8_t* from, const std::uint8_t* to);
     void ClearRx();
     void ClearHid();
     // The low digits of the first `count` bytes collected in HidHex.

@@ -1,11 +1,28 @@
 #include "decode/FrameBits.h"
 
+#include <algorithm>
+
 namespace meterdesk::decode {
 
+namespace {
+
+// Each character's four bits; zero for a character that is not a hex digit.
+constexpr std::array<std::uint8_t, 256> kNibbles = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c) {
+        const int value = HexDigitValue(static_cast<char>(c));
+        table[c] = static_cast<std::uint8_t>(value < 0 ? 0 : value);
+    }
+    return table;
+}();
+
+} // namespace
+
 FrameBits::FrameBits(std::string_view frameText) {
-    for (std::size_t i = 0; i < nibbles_.size() && i + 1 < frameText.size(); ++i) {
-        const int value = HexDigitValue(frameText[i + 1]);
-        nibbles_[i] = static_cast<std::uint8_t>(value < 0 ? 0 : value);
+    const std::size_t count =
+        frameText.empty() ? 0 : std::min(nibbles_.size(), frameText.size() - 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        nibbles_[i] = kNibbles[static_cast<unsigned char>(frameText[i + 1])];
     }
 }
 

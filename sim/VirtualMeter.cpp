@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace meterdesk::sim {
 
@@ -14,14 +15,17 @@ struct NamedScenario {
     std::string_view name;
     Scenario scenario;
 };
-constexpr std::array<NamedScenario, 8> kNames{{{"steady", Scenario::Steady},
-                                               {"wander", Scenario::Wander},
-                                               {"sweep", Scenario::Sweep},
-                                               {"overload", Scenario::Overload},
-                                               {"annunciators", Scenario::Annunciators},
-                                               {"silent", Scenario::Silent},
-                                               {"garbage", Scenario::Garbage},
-                                               {"line-rate", Scenario::LineRate}}};
+constexpr std::array<NamedScenario, 10> kNames{
+    {{"steady", Scenario::Steady},
+     {"wander", Scenario::Wander},
+     {"sweep", Scenario::Sweep},
+     {"overload", Scenario::Overload},
+     {"annunciators", Scenario::Annunciators},
+     {"silent", Scenario::Silent},
+     {"garbage", Scenario::Garbage},
+     {"line-rate", Scenario::LineRate},
+     {"line-rate-wander", Scenario::LineRateWander},
+     {"line-rate-changing", Scenario::LineRateChanging}}};
 
 // Every function code with the number of range codes of its table.
 struct FunctionRanges {
@@ -40,6 +44,22 @@ constexpr std::array<FunctionRanges, 11> kSweep{{{'B', 5},
                                                  {'6', 8},
                                                  {'E', 1}}};
 constexpr std::uint64_t kFramesPerSweepStep = 5;
+
+// The function and range of sweep step `step` (counted around).
+std::pair<char, std::uint8_t> SweepStep(std::uint64_t step) {
+    std::uint64_t total = 0;
+    for (const FunctionRanges& f : kSweep) {
+        total += f.ranges;
+    }
+    step %= total;
+    for (const FunctionRanges& f : kSweep) {
+        if (step < f.ranges) {
+            return {f.code, static_cast<std::uint8_t>(step)};
+        }
+        step -= f.ranges;
+    }
+    return {'B', 0};
+}
 
 std::array<std::uint8_t, 4> Digits(int value) {
     value = std::abs(value) % 10000;
@@ -81,7 +101,8 @@ VirtualMeter::VirtualMeter(Scenario scenario, std::uint32_t seed)
     : scenario_(scenario), random_(seed) {}
 
 double VirtualMeter::FramePeriodMs() const {
-    if (scenario_ == Scenario::LineRate) {
+    if (scenario_ == Scenario::LineRate || scenario_ == Scenario::LineRateWander ||
+        scenario_ == Scenario::LineRateChanging) {
         return static_cast<double>(kFrameBytes) * 1000.0 / kLineBytesPerSecond;
     }
     return kNormalPeriodMs;
@@ -99,22 +120,11 @@ MeterReading VirtualMeter::ReadingAt(std::uint64_t frame) const {
         return VoltsDc(static_cast<int>(std::lround(volts * 100)), 1);
     }
     case Scenario::Sweep: {
-        std::uint64_t step = frame / kFramesPerSweepStep;
-        std::uint64_t total = 0;
-        for (const FunctionRanges& f : kSweep) {
-            total += f.ranges;
-        }
-        step %= total;
-        for (const FunctionRanges& f : kSweep) {
-            if (step < f.ranges) {
-                MeterReading r = VoltsDc(1000 + n % 3000, static_cast<std::uint8_t>(step));
-                r.functionCode = f.code;
-                r.celsius = f.code == '4' && frame / kFramesPerSweepStep % 2 == 0;
-                return r;
-            }
-            step -= f.ranges;
-        }
-        return VoltsDc(0, 0);
+        const auto [code, range] = SweepStep(frame / kFramesPerSweepStep);
+        MeterReading r = VoltsDc(1000 + n % 3000, range);
+        r.functionCode = code;
+        r.celsius = code == '4' && frame / kFramesPerSweepStep % 2 == 0;
+        return r;
     }
     case Scenario::Overload: {
         MeterReading r = VoltsDc(n % 3 == 2 ? 512 : 0, 1);
@@ -137,6 +147,19 @@ MeterReading VirtualMeter::ReadingAt(std::uint64_t frame) const {
     case Scenario::Garbage:
     case Scenario::LineRate:
         return VoltsDc(n % 8000 - 4000, 3);
+    case Scenario::LineRateWander: {
+        // 1 to 9 V, swinging over about eleven seconds with some ripple: the
+        // meter steps between its 6 V and 60 V ranges a few times a period.
+        const double volts = 5.0 + 4.0 * std::sin(n / 300.0) + 0.02 * std::sin(n * 1.7);
+        return volts < 6.0 ? VoltsDc(static_cast<int>(std::lround(volts * 1000)), 0)
+                           : VoltsDc(static_cast<int>(std::lround(volts * 100)), 1);
+    }
+    case Scenario::LineRateChanging: {
+        const auto [code, range] = SweepStep(frame);
+        MeterReading r = VoltsDc(n % 8000 - 4000, range);
+        r.functionCode = code;
+        return r;
+    }
     }
     return VoltsDc(0, 0);
 }

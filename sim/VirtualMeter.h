@@ -13,14 +13,16 @@ namespace meterdesk::sim {
 
 // What the virtual meter does.
 enum class Scenario : std::uint8_t {
-    Steady,       // one reading, over and over
-    Wander,       // a DC voltage drifting slowly, as on a bench supply
-    Sweep,        // every function with every range of its table
-    Overload,     // overload of both signs, between normal readings
-    Annunciators, // AC, DC, AUTO, MANU, HOLD, MAX, MIN, low battery in turn
-    Silent,       // three seconds of readings, then nothing
-    Garbage,      // readings with random bytes between the frames
-    LineRate,     // frames back to back at the full 19200 baud
+    Steady,           // one reading, over and over
+    Wander,           // a DC voltage drifting slowly, as on a bench supply
+    Sweep,            // every function with every range of its table
+    Overload,         // overload of both signs, between normal readings
+    Annunciators,     // AC, DC, AUTO, MANU, HOLD, MAX, MIN, low battery in turn
+    Silent,           // three seconds of readings, then nothing
+    Garbage,          // readings with random bytes between the frames
+    LineRate,         // frames back to back at the full 19200 baud, counting one by one
+    LineRateWander,   // at line rate: DC volts on auto range wandering, stepping range now and then
+    LineRateChanging, // at line rate, counting: another function and range every frame
 };
 
 // The scenario of a name ("steady", "line-rate", ...).

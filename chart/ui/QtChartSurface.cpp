@@ -89,8 +89,8 @@ void QtChartSurface::SetValueMin(double minimum) {
     if (minimum > valueMax_) {
         return; // a minimum above the maximum is refused
     }
-    valueMin_ = minimum;
-    valueAxis_->setMin(minimum);
+    valueMin_ = minimum; // the axis follows at the refresh: each change relays the chart out
+    ScheduleRefresh();
 }
 
 void QtChartSurface::SetValueMax(double maximum) {
@@ -98,7 +98,7 @@ void QtChartSurface::SetValueMax(double maximum) {
         return; // a maximum below the minimum is refused
     }
     valueMax_ = maximum;
-    valueAxis_->setMax(maximum);
+    ScheduleRefresh();
 }
 
 void QtChartSurface::Repaint() {
@@ -112,7 +112,13 @@ void QtChartSurface::RefreshNow() {
     const int laidOut = static_cast<int>(chart_->plotArea().width());
     const int columns = laidOut > 1 ? laidOut : kColumnsBeforeLayout;
     bottomAxis_->setRange(bottomMin_, bottomMax_);
-    const std::vector<PlotPoint> page = DecimatedWindow(store_, bottomMin_, bottomMax_, columns);
+    valueAxis_->setRange(valueMin_, valueMax_);
+    // Readings far off the value axis (another range's) are held one axis
+    // span beyond it: filling the area to them would cost the painter dearly.
+    const double span = valueMax_ - valueMin_;
+    const std::vector<PlotPoint> page =
+        HeldInBand(DecimatedWindow(store_, bottomMin_, bottomMax_, columns), valueMin_ - span,
+                   valueMax_ + span);
     QList<QPointF> points;
     points.reserve(static_cast<qsizetype>(page.size()));
     for (const PlotPoint& p : page) {

@@ -15,9 +15,10 @@ namespace meterdesk::chart {
 
 // The trend chart on Qt Charts. Every point stays in a compact store; the
 // area series ("Series2") and the line series ("Series1") are handed only
-// the page in view, thinned to about two points per pixel column, at most
-// ten times a second however many changes came in between. Appending a
-// point and repainting so cost the same at ten million points as at ten.
+// the page in view, thinned to each pixel column's lowest and highest point,
+// and the axes their ranges, at most ten times a second however many changes
+// came in between. Appending a point and repainting so cost the same at ten
+// million points as at ten.
 class QtChartSurface final : public QObject, public ChartSurface {
 public:
     // Lays the chart out: white walls, no legend, the two series and axes.
@@ -35,8 +36,8 @@ public:
     void SetValueMax(double maximum) override;
     void Repaint() override;
 
-    // Sets the bottom axis to the page and hands the series the points in
-    // view now (normally deferred).
+    // Sets both axes and hands the series the points in view now (normally
+    // deferred).
     void RefreshNow();
 
     QAreaSeries* AreaSeries() const { return area_; }

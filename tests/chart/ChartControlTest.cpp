@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <tuple>
 
 namespace meterdesk::chart {
 namespace {
@@ -160,6 +162,76 @@ TEST(PointStore, KeepsEveryValueInFourBytesAndThinsTheWindow) {
               many.end());
     store.Clear();
     EXPECT_TRUE(DecimatedWindow(store, 1, 100, 300).empty());
+}
+
+TEST(PointStore, ALoneSpikeAmongTenMillionReadingsIsDrawnAtItsHeight) {
+    PointStore store;
+    store.Append(0); // the origin point
+    constexpr std::size_t kReadings = 10'000'000;
+    for (std::size_t i = 1; i <= kReadings; ++i) {
+        const float reading = i == 7'654'321   ? 3999.0F
+                              : i == 1'234'567 ? -3999.0F
+                                               : static_cast<float>(1200 + i % 7);
+        store.Append(reading);
+    }
+    const auto page = DecimatedWindow(store, 1, static_cast<double>(kReadings), 329);
+    EXPECT_LE(page.size(), 2U * 329 + 2);
+    EXPECT_THAT(page, ::testing::Contains(PlotPoint{7'654'321, 3999}));
+    EXPECT_THAT(page, ::testing::Contains(PlotPoint{1'234'567, -3999}));
+}
+
+TEST(PointStore, ALineHeldInABandKeepsItsCourseInsideIt) {
+    const std::vector<PlotPoint> inside{{0, 1}, {1, -2}, {2, 3}};
+    EXPECT_EQ(HeldInBand(inside, -10, 10), inside);
+    // Leaving the band: the crossing on the line, then along the edge.
+    EXPECT_THAT(HeldInBand({{0, 0}, {2, 100}, {3, 5}}, -10, 10),
+                ::testing::ElementsAre(PlotPoint{0, 0}, PlotPoint{0.2, 10}, PlotPoint{2, 10},
+                                       PlotPoint{2 + 90.0 / 95, 10}, PlotPoint{3, 5}));
+    // Across the whole band in one step, both edges in the order met.
+    EXPECT_THAT(HeldInBand({{0, 100}, {1, -100}}, -10, 10),
+                ::testing::ElementsAre(PlotPoint{0, 10}, PlotPoint{0.45, 10}, PlotPoint{0.55, -10},
+                                       PlotPoint{1, -10}));
+}
+
+TEST(PointStore, EveryColumnKeepsItsLowestAndHighestInOrder) {
+    PointStore store;
+    std::uint32_t noise = 12345;
+    for (int i = 0; i < 300'000; ++i) {
+        noise = noise * 1103515245U + 12345U;
+        store.Append(static_cast<float>(noise >> 20U));
+    }
+    // Windows that start mid-block, and column widths that are not whole.
+    for (const auto& [from, to, columns] :
+         {std::tuple{1.0, 299'000.0, 300}, std::tuple{5'000.0, 12'345.0, 97},
+          std::tuple{70'000.5, 260'000.25, 641}}) {
+        const auto page = DecimatedWindow(store, from, to, columns);
+        const double width = (to - from) / columns;
+        for (int c = 0; c < columns; ++c) {
+            const double left = from + c * width;
+            const double right = c == columns - 1 ? std::floor(to) + 1 : from + (c + 1) * width;
+            float low = 1e9F;
+            float high = -1e9F;
+            for (auto i = static_cast<std::size_t>(std::ceil(left)); static_cast<double>(i) < right;
+                 ++i) {
+                low = std::min(low, store.At(i));
+                high = std::max(high, store.At(i));
+            }
+            float drawnLow = 1e9F;
+            float drawnHigh = -1e9F;
+            for (const PlotPoint& p : page) {
+                if (p.x >= left && p.x < right) {
+                    drawnLow = std::min(drawnLow, static_cast<float>(p.y));
+                    drawnHigh = std::max(drawnHigh, static_cast<float>(p.y));
+                }
+            }
+            ASSERT_EQ(drawnLow, low) << from << " column " << c;
+            ASSERT_EQ(drawnHigh, high) << from << " column " << c;
+        }
+        EXPECT_TRUE(
+            std::is_sorted(page.begin(), page.end(),
+                           [](const PlotPoint& a, const PlotPoint& b) { return a.x < b.x; }));
+        EXPECT_LE(page.size(), 2U * static_cast<std::size_t>(columns) + 2);
+    }
 }
 
 } // namespace

@@ -30,10 +30,12 @@ struct ChartWindow : ::testing::Test {
 };
 
 TEST_F(ChartWindow, StartUpSetsTheValueAxisAndTheDecoderMovesIt) {
+    surface.RefreshNow(); // the axes follow at the chart's refresh
     EXPECT_EQ(surface.ValueAxis()->min(), -4000);
     EXPECT_EQ(surface.ValueAxis()->max(), 4000);
     window->state().FrameText = "A11234B40AD";
     window->decoder().LcdDisplayHeron();
+    surface.RefreshNow();
     EXPECT_EQ(surface.ValueAxis()->min(), -60);
     EXPECT_EQ(surface.ValueAxis()->max(), 60);
     EXPECT_EQ(window->MaxText->text(), QString());
@@ -78,6 +80,19 @@ TEST_F(ChartWindow, ASteadyStreamOfPointsStillMovesTheChart) {
     stream.stop();
     EXPECT_GT(added, 130); // the stream was running meanwhile
     EXPECT_GT(surface.BottomAxis()->max(), 100);
+}
+
+TEST_F(ChartWindow, ALoneSpikeOnAMillionPointPageReachesBothSeries) {
+    window->Maxrecord->setText(QStringLiteral("1000000"));
+    window->Timer2Timer();
+    for (int i = 1; i < 1'000'000; ++i) {
+        window->chartControl()->AddPoint(i == 654'321 ? 3999.0 : 1200.0 + i % 7);
+    }
+    surface.RefreshNow();
+    const QPointF spike(654'321, 3999);
+    EXPECT_TRUE(surface.LineSeries()->points().contains(spike));
+    EXPECT_TRUE(surface.AreaSeries()->upperSeries()->points().contains(spike));
+    EXPECT_LT(surface.LineSeries()->count(), 2000); // thinned to the page's columns
 }
 
 TEST_F(ChartWindow, FillHidesOnlyTheArea) {

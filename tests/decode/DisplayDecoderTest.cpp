@@ -322,6 +322,17 @@ TEST(DisplayDecoding, DecimalSeparatorFollowsLocaleAtEveryFrame) {
     EXPECT_EQ(chain.state.LocaleFormat.thousandsSeparator, "");
 }
 
+TEST(DisplayDecoding, AnyLengthOfDecimalSeparatorFitsTheValueText) {
+    const std::string longSeparator(40, '~');
+    DecodingChain chain(kOsprey, longSeparator);
+    ASSERT_TRUE(chain.DecodeText("A11234B00AD"));
+    EXPECT_EQ(chain.state.ReadingValue, "12" + longSeparator + "34");
+    chain.locale.Set(base::NumberFormat{"\xd9\xab", ""}); // a two-byte separator
+    ASSERT_TRUE(chain.DecodeText("A01234B40AD"));
+    EXPECT_EQ(chain.state.ReadingValue, "-1\xd9\xab"
+                                        "234");
+}
+
 TEST(DisplayDecoding, PeaksRestartOnUnitOrPointChange) {
     DecodingChain chain;
     std::vector<std::string> shown;

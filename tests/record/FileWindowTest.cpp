@@ -78,19 +78,19 @@ struct FileWindow : ::testing::Test {
 };
 
 TEST_F(FileWindow, DialogsOfferTheFormatsAndDefaults) {
-    EXPECT_EQ(window->SaveDialog2->nameFilters(),
+    EXPECT_EQ(window->SaveDialog2()->nameFilters(),
               (QStringList{"Excel File(*.xls)", "XML(*.xml)", "Txt File(*.txt)"}));
-    EXPECT_EQ(window->SaveDialog2->defaultSuffix(), QStringLiteral("xls"));
-    EXPECT_EQ(window->SaveDialog2->acceptMode(), QFileDialog::AcceptSave);
-    EXPECT_EQ(window->OpenDialog1->nameFilters().value(1), QStringLiteral("XML (*.xml)"));
-    EXPECT_EQ(window->OpenDialog1->acceptMode(), QFileDialog::AcceptOpen);
-    EXPECT_EQ(window->SavePictureDialog1->nameFilters(), QStringList{"Bitmaps (*.bmp)"});
-    EXPECT_EQ(window->SavePictureDialog1->defaultSuffix(), QStringLiteral("bmp"));
+    EXPECT_EQ(window->SaveDialog2()->defaultSuffix(), QStringLiteral("xls"));
+    EXPECT_EQ(window->SaveDialog2()->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(window->OpenDialog1()->nameFilters().value(1), QStringLiteral("XML (*.xml)"));
+    EXPECT_EQ(window->OpenDialog1()->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(window->SavePictureDialog1()->nameFilters(), QStringList{"Bitmaps (*.bmp)"});
+    EXPECT_EQ(window->SavePictureDialog1()->defaultSuffix(), QStringLiteral("bmp"));
 }
 
 TEST_F(FileWindow, SavesBothFormatsAndLoadsThemBackAppended) {
     prompt->answers = {Path("data.csv"), Path("data.xml"), Path("data.xls"), Path("data.xml")};
-    window->SaveDialog2->selectFile(Path("leftover.xls"));
+    window->SaveDialog2()->selectFile(Path("leftover.xls"));
     EXPECT_EQ(Told([&] { window->saveasClick(); }),
               QStringLiteral("Table has been saved successfully!"));
     EXPECT_EQ(Told([&] { window->saveas->click(); }),
