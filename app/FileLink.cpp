@@ -177,12 +177,16 @@ void TFCOMM::saveasClick() {
 
 void TFCOMM::TableToFile(record::MeasurementTable& table, const std::string& name) {
     record::SaveOutcome outcome;
+    const std::size_t rows = table.RowCount(); // the rows the save writes
     {
         const record::SuspendedViews suspended(table);
         ShownProgress progress(this, QStringLiteral("Saving the table..."));
         outcome = record::SaveTable(record::LocalFiles(), table, name, progress.Walk());
     }
     ScheduleGridRefresh(); // the current row follows the last
+    if (!outcome.error && &table == &cds1) {
+        JournalSaved(rows);
+    }
     if (outcome.packet && outcome.error) {
         ShowError(record::NotSavedMessage(name, *outcome.error));
     } else if (outcome.packet) {

@@ -343,6 +343,10 @@ void TFCOMM::BitBtn1Click() {
                          QStringLiteral("Are you ensure to exit the program\uFF1F"),
                          QMessageBox::Yes | QMessageBox::No, this);
     if (question.exec() == QMessageBox::Yes) {
+        // Only this exit lets the journal go: any other leaves it for the next start.
+        if (journal_) {
+            journal_->Done();
+        }
         close();
     }
 }

@@ -18,6 +18,7 @@
 #include "link/SerialReconnect.h"
 #include "link/UsbConnection.h"
 #include "record/GridRefreshPace.h"
+#include "record/Journal.h"
 #include "record/MeasurementTable.h"
 #include "record/Recorder.h"
 
@@ -187,6 +188,13 @@ public:
     // Where the window asks for file names (the dialogs unless replaced).
     void SetFilePrompt(std::unique_ptr<FilePrompt> prompt);
 
+    // The journal of the log (app/JournalLink.cpp): logged rows are kept in
+    // `directory` until the log is saved, cleared or the exit confirmed.
+    void OpenJournal(const std::string& directory);
+    // Asks about each log a run left there unsaved, and restores it.
+    void OfferLeftJournals();
+    record::Journal* journal() { return journal_.get(); }
+
 private:
     // StartUpWindow
     void SetCaption(const std::string& caption) override;
@@ -235,6 +243,10 @@ private:
     void Tell(const QString& text);
     bool MayReplace(const std::string& chosen, const std::string& fixed);
     std::optional<std::string> SaveChartPicture(const std::string& name);
+    void PlotRestored(const std::string& valueText);
+    void JournalRow();
+    void JournalCleared();
+    void JournalSaved(std::size_t savedRows);
 
     // Shared state and the decoding chain
     base::ModelProfile profile_;
@@ -266,6 +278,11 @@ private:
     link::LinkWatch linkWatch_{state_, [this] { LinkIdle(); }};
     std::unique_ptr<FilePrompt> fileNames_;
     bool previewOpen_ = false;
+    // Half the longest wait a row may have before its commit.
+    static constexpr int kJournalCommitMs = 500;
+    std::string journalDirectory_;
+    std::unique_ptr<record::Journal> journal_;
+    QTimer* journalCommit_ = nullptr;
     // The USB link. The controller is destroyed first, so the devices the
     // list gives back afterwards are not rebuilt on the way out.
     std::unique_ptr<link::UsbLinkView> usbView_;

@@ -1,6 +1,9 @@
 // meterdesk-log: the meter's readings logged without a window, on the same
 // decoding, log rules and file writers as the desktop program.
+#include "app/LoggerInput.h"
 #include "app/LoggerOptions.h"
+#include "app/LoggerRecover.h"
+#include "app/LoggerSignals.h"
 #include "base/Locale.h"
 #include "base/MeasurementState.h"
 #include "base/ModelProfile.h"
@@ -14,6 +17,7 @@
 #include "link/platform/LinuxHid.h"
 #include "link/platform/QtSerialLink.h"
 #include "record/DataFiles.h"
+#include "record/Journal.h"
 #include "record/Recorder.h"
 #include "record/TextTableFile.h"
 
@@ -22,6 +26,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -39,14 +44,8 @@ namespace {
 
 using namespace meterdesk;
 
-std::atomic<bool> stopRequested{false};
-
-void RequestStop(int) {
-    stopRequested = true;
-}
-
 // One line on standard error, whatever line breaks the message has.
-[[noreturn]] void Fail(std::string message) {
+void Say(std::string message) {
     for (char& c : message) {
         c = c == '\n' ? ' ' : c;
     }
@@ -57,13 +56,12 @@ void RequestStop(int) {
         }
     }
     std::fprintf(stderr, "meterdesk-log: %s\n", line.c_str());
-    std::fflush(stdout);
-    std::exit(1);
 }
 
-// A line on standard error that does not end the run.
-void Say(const std::string& message) {
-    std::fprintf(stderr, "meterdesk-log: %s\n", message.c_str());
+[[noreturn]] void Fail(std::string message) {
+    Say(std::move(message));
+    std::fflush(stdout);
+    std::exit(1);
 }
 
 // The USB link without a window: "USB Connect" is held down, messages go
@@ -110,6 +108,9 @@ public:
         settings_.RepeatSet = options.repeat;
         settings_.RecordSITime = std::to_string(options.intervalSeconds.value_or(0));
         decoder_.handOffs.ReadingReady = [this] { Record(); };
+        journal_.onFailure = [](const std::string& reason) {
+            Say(reason + "; logging goes on in memory");
+        };
         std::printf("%.*s\r\n", static_cast<int>(record::kTextHeader.size()),
                     record::kTextHeader.data());
         std::fflush(stdout);
@@ -122,11 +123,14 @@ public:
         }
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, &watch, [] {
-            if (stopRequested) {
+            if (app::StopRequested()) {
                 QCoreApplication::exit(0);
             }
         });
         watch.start(50);
+        QTimer commit;
+        QObject::connect(&commit, &QTimer::timeout, &commit, [this] { journal_.Commit(); });
+        commit.start(kCommitMs);
         QTimer seconds;
         QObject::connect(&seconds, &QTimer::timeout, &seconds,
                          [this] { recorder_.TrecordTimer(settings_); });
@@ -155,56 +159,53 @@ private:
         if (enough || !recorder_.INDataToTable(settings_)) {
             return;
         }
+        journal_.Append(table_.Row(table_.RowCount() - 1));
         std::string line;
         record::AppendTextRow(table_, table_.RowCount() - 1, line);
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fflush(stdout);
+        if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
+            std::fflush(stdout) != 0) {
+            stdoutLost_ = true; // the reader went (SIGPIPE ends the run)
+        }
         if (options_.samples && static_cast<long long>(table_.RowCount()) >= *options_.samples) {
-            stopRequested = true;
+            app::RequestStop();
             QCoreApplication::exit(0);
         }
     }
 
+    // Decoded as the bytes arrive, so that --samples ends the run while the
+    // writer is still there, and a signal keeps what came so far.
     void ReadInput() {
-        if (options_.inputPath == "-") {
-            std::string bytes;
-            char buffer[65536];
-            ssize_t n = 0;
-            while ((n = ::read(STDIN_FILENO, buffer, sizeof buffer)) > 0) {
-                bytes.append(buffer, static_cast<std::size_t>(n));
-            }
-            Feed(bytes);
-            return;
-        }
-        // A file goes through in blocks: it is never held whole.
-        const int fd = ::open(options_.inputPath.c_str(), O_RDONLY | O_CLOEXEC);
+        const bool standardInput = options_.inputPath == "-";
+        const int fd =
+            standardInput ? STDIN_FILENO : ::open(options_.inputPath.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             Fail("cannot read " + options_.inputPath + ": " + std::strerror(errno));
         }
-        std::vector<char> block(std::size_t{1} << 16);
-        while (!stopRequested) {
-            const ssize_t n = ::read(fd, block.data(), block.size());
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                Fail("cannot read " + options_.inputPath + ": " + std::strerror(errno));
-            }
-            if (n == 0) {
-                break;
-            }
-            Feed(std::string_view(block.data(), static_cast<std::size_t>(n)));
+        auto lastSecond = std::chrono::steady_clock::now();
+        auto lastCommit = lastSecond;
+        const auto error = app::StreamInput(
+            fd,
+            [this](const std::uint8_t* bytes, std::size_t size) {
+                assembler_.HHeronRData(bytes, static_cast<std::uint32_t>(size));
+            },
+            [&] {
+                const auto now = std::chrono::steady_clock::now();
+                if (now - lastCommit >= std::chrono::milliseconds(kCommitMs)) {
+                    journal_.Commit();
+                    lastCommit = now;
+                }
+                if (now - lastSecond >= std::chrono::seconds(1)) {
+                    recorder_.TrecordTimer(settings_);
+                    lastSecond += std::chrono::seconds(1);
+                }
+            },
+            [] { return app::StopRequested(); });
+        if (!standardInput) {
+            ::close(fd);
         }
-        ::close(fd);
-    }
-
-    // Fed in poll-sized pieces, as the serial line would deliver them.
-    void Feed(std::string_view bytes) {
-        constexpr std::size_t kChunk = 2048;
-        for (std::size_t at = 0; at < bytes.size() && !stopRequested; at += kChunk) {
-            const std::size_t n = std::min(kChunk, bytes.size() - at);
-            assembler_.HHeronRData(reinterpret_cast<const std::uint8_t*>(bytes.data() + at),
-                                   static_cast<std::uint32_t>(n));
+        if (error) {
+            Finish();
+            Fail("cannot read " + options_.inputPath + ": " + *error);
         }
     }
 
@@ -268,15 +269,27 @@ public:
     void DeviceChange(link::TJvHidDeviceController&) { usb_->DeviceChange(); }
 
 private:
+    // The journal goes once the log reached its place: --output written, or
+    // every row on standard output when there is no --output.
     int Finish() {
+        journal_.Commit();
         if (options_.outputPath.empty()) {
+            if (!stdoutLost_) {
+                journal_.Done();
+            } else if (!journal_.Path().empty()) {
+                Say("standard output went; the rows are kept in " + journal_.Path() +
+                    " (meterdesk-log recover)");
+            }
             return 0;
         }
         const record::SaveOutcome saved =
             record::SaveTable(record::LocalFiles(), table_, options_.outputPath);
         if (saved.error) {
-            Fail(record::NotSavedMessage(options_.outputPath, *saved.error));
+            const std::string kept =
+                journal_.Path().empty() ? "" : "; the rows are kept in " + journal_.Path();
+            Fail(record::NotSavedMessage(options_.outputPath, *saved.error) + kept);
         }
+        journal_.Done();
         return 0;
     }
 
@@ -290,6 +303,10 @@ private:
     record::MeasurementTable table_;
     record::Recorder recorder_;
     record::RecordSettings settings_;
+    // Commits come at least this often, never one per row.
+    static constexpr int kCommitMs = 500;
+    record::Journal journal_{record::JournalDirectory(), "meterdesk-log"};
+    bool stdoutLost_ = false;
     std::unique_ptr<link::TCommPortDriver> serial_;
     std::unique_ptr<link::SerialReconnect> serialReturn_;
     HeadlessUsb usbView_;
@@ -328,6 +345,10 @@ int main(int argc, char** argv) {
                      app::LoggerUsage().c_str());
         return 2;
     }
+    if (options.command == app::LoggerOptions::Command::Convert ||
+        options.command == app::LoggerOptions::Command::Recover) {
+        app::InstallSaveCleanupSignals();
+    }
     switch (options.command) {
     case app::LoggerOptions::Command::Help:
         std::printf("%s", app::LoggerUsage().c_str());
@@ -337,13 +358,24 @@ int main(int argc, char** argv) {
         return 0;
     case app::LoggerOptions::Command::Convert:
         return Convert(options);
+    case app::LoggerOptions::Command::RecoverList:
+        std::printf("%s", app::ListLeftJournals(record::JournalDirectory()).c_str());
+        return 0;
+    case app::LoggerOptions::Command::Recover:
+        if (const auto error = app::RecoverJournal(record::JournalDirectory(),
+                                                   options.recoverJournal, options.recoverTo)) {
+            Fail(*error);
+        }
+        return 0;
     case app::LoggerOptions::Command::Log:
         break;
     }
-    struct sigaction stop {};
-    stop.sa_handler = RequestStop;
-    sigaction(SIGINT, &stop, nullptr);
-    sigaction(SIGTERM, &stop, nullptr);
+    if (!options.outputPath.empty()) {
+        if (const auto problem = app::OutputProblem(options.outputPath)) {
+            Fail("cannot write " + options.outputPath + ": " + *problem);
+        }
+    }
+    app::InstallStopSignals();
     QCoreApplication application(argc, argv);
     LogSession session(options);
     return session.Run();

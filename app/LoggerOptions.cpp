@@ -40,6 +40,19 @@ LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments) {
         options.convertTo = arguments[2];
         return options;
     }
+    if (!arguments.empty() && arguments[0] == "recover") {
+        if (arguments.size() == 2 && arguments[1] == "--list") {
+            options.command = LoggerOptions::Command::RecoverList;
+            return options;
+        }
+        if (arguments.size() < 2 || arguments.size() > 3 || arguments.back().starts_with("--")) {
+            return fail("recover takes --list, or [JOURNAL] OUT");
+        }
+        options.command = LoggerOptions::Command::Recover;
+        options.recoverJournal = arguments.size() == 3 ? arguments[1] : "";
+        options.recoverTo = arguments.back();
+        return options;
+    }
     int sources = 0;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
@@ -116,22 +129,31 @@ std::string LoggerUsage() {
     return "Usage: meterdesk-log [--port PATH | --com N | --usb | --input FILE] [--interval S]\n"
            "                     [--no-repeat] [--limit N] [--samples N] [--duration S]\n"
            "                     [--output FILE]\n"
-           "       meterdesk-log convert IN OUT\n\n"
+           "       meterdesk-log convert IN OUT\n"
+           "       meterdesk-log recover --list | recover [JOURNAL] OUT\n\n"
            "Logs the meter's readings without a window: each logged row goes to standard\n"
            "output at once as a line of the text format (header first); at the end the\n"
            "whole log is written to --output, as XML when its name ends in .xml, else as\n"
-           "tab-separated text.\n\n"
+           "tab-separated text. Meanwhile every row is kept in a journal under\n"
+           "$XDG_STATE_HOME/meterdesk (~/.local/state/meterdesk), removed once the log\n"
+           "is written; SIGHUP, SIGPIPE, SIGTERM and SIGINT end the run with --output\n"
+           "written.\n\n"
            "  --port PATH    serial device, e.g. /dev/ttyUSB0\n"
            "  --com N        COM1..COM4 as the window resolves them (n-th serial port)\n"
            "  --usb          the meter's USB cable (\"USB to Serial\" bridge)\n"
-           "  --input FILE   raw bytes as on the serial line, read to the end (- = stdin)\n"
+           "  --input FILE   raw bytes as on the serial line, decoded as they arrive\n"
+           "                 (- = stdin)\n"
            "  --interval S   log at most one reading every S seconds\n"
            "  --no-repeat    log a reading only when it differs from the last one logged\n"
            "  --limit N      stop logging after N rows (default 10,000,000)\n"
            "  --samples N    end after N rows\n"
            "  --duration S   end after S seconds\n"
            "  --output FILE  write the log there at the end\n"
-           "  convert IN OUT load IN and write it as OUT's name chooses\n\n"
+           "  convert IN OUT load IN and write it as OUT's name chooses\n"
+           "  recover --list the journals of runs that ended without writing their log\n"
+           "                 (a crash, a kill, a power loss): path, start, rows\n"
+           "  recover [JOURNAL] OUT  write a journal (the newest by default) as OUT,\n"
+           "                 then remove it\n\n"
            "Exit status: 0 done, 1 runtime failure (one line on standard error), 2 bad\n"
            "arguments.\n";
 }

@@ -12,7 +12,14 @@ enum class LogSource : std::uint8_t { None, SerialPath, ComNumber, Usb, InputFil
 
 // What meterdesk-log was asked to do.
 struct LoggerOptions {
-    enum class Command : std::uint8_t { Log, Convert, Help, Version } command = Command::Log;
+    enum class Command : std::uint8_t {
+        Log,
+        Convert,
+        RecoverList,
+        Recover,
+        Help,
+        Version
+    } command = Command::Log;
     LogSource source = LogSource::None;
     std::string serialPath;                      // --port PATH
     int comNumber = 0;                           // --com N (1..4)
@@ -25,6 +32,8 @@ struct LoggerOptions {
     std::string outputPath;                      // --output FILE
     std::string convertFrom;                     // convert IN OUT
     std::string convertTo;
+    std::string recoverJournal; // recover [JOURNAL] OUT; empty: the newest
+    std::string recoverTo;
     std::string error; // set when the arguments make no sense
 };
 

@@ -48,7 +48,9 @@ record::RecordSettings TFCOMM::CurrentRecordSettings() const {
 
 void TFCOMM::INDataToTable() {
     // A new row reaches the grid through the model's rowsWaiting.
-    recorder_->INDataToTable(CurrentRecordSettings());
+    if (recorder_->INDataToTable(CurrentRecordSettings())) {
+        JournalRow();
+    }
 }
 
 void TFCOMM::ScheduleGridRefresh() {
@@ -88,6 +90,7 @@ void TFCOMM::RecordNewClick() {
         return;
     }
     recorder_->NewLog();
+    JournalCleared();
     ShowPage(ChartControl->Reset());
 }
 

@@ -1,12 +1,15 @@
 #include "app/CommandLine.h"
 #include "app/Controls.h"
 #include "app/DemoMeter.h"
+#include "app/HandlerGuard.h"
 #include "app/HeronF.h"
 #include "link/PortNames.h"
 #include "link/platform/LinuxHid.h"
 #include "link/platform/QtSerialLink.h"
+#include "record/Journal.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -59,6 +62,8 @@ int main(int argc, char** argv) {
     app::InstallFontSubstitutes();
     app::TFCOMM window(base::MakeSystemLocale(), base::kBuildProfile,
                        link::MakeQtSerialPlatform(ports), hid);
+    window.OpenJournal(record::JournalDirectory());
     window.ShowCentred();
+    QTimer::singleShot(0, &window, app::Guarded([&window] { window.OfferLeftJournals(); }));
     return QApplication::exec();
 }

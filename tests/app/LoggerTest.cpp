@@ -369,6 +369,44 @@ TEST(MeterdeskLog, ConvertOntoADeviceNodeWritesToItAndKeepsIt) {
     std::filesystem::remove(node);
 }
 
+// A convert stopped while it writes leaves the old file and no temporary one.
+TEST(MeterdeskLog, AnInterruptedConvertLeavesNoTemporaryFileBehind) {
+    const std::filesystem::path folder = TempPath("interrupted_convert");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path text = folder / "big.txt";
+    const std::filesystem::path packet = folder / "big.xml";
+    {
+        std::ofstream out(text, std::ios::binary);
+        out << "No.\tTime\tDC/AC\tValue\tUnit\tAuto\r\n";
+        for (int row = 1; row <= 400000; ++row) {
+            out << row << "\t10:00:" << (row % 60 < 10 ? "0" : "") << row % 60 << "\tDC\t"
+                << row % 5000 << ".0\tV\tAUTO\r\n";
+        }
+    }
+    std::ofstream(packet) << "old";
+    const auto temporaries = [&] {
+        std::size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            count += entry.path().filename().string().rfind(".mdsave-", 0) == 0 ? 1 : 0;
+        }
+        return count;
+    };
+    Logger convert({"convert", text.string(), packet.string()});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (temporaries() == 0 && !convert.Exited() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    if (convert.Exited()) {
+        GTEST_SKIP() << "the convert finished before its save could be interrupted";
+    }
+    convert.Signal(SIGINT);
+    EXPECT_EQ(convert.Wait(), 128); // died of the signal
+    EXPECT_EQ(temporaries(), 0U);
+    EXPECT_EQ(ReadFile(packet.string()), "old");
+    std::filesystem::remove_all(folder);
+}
+
 TEST(MeterdeskLog, FailuresAndBadArgumentsHaveTheirStatus) {
     Logger noPort({"--port", "/dev/meterdesk-no-such-port", "--samples", "1"});
     EXPECT_EQ(noPort.Wait(), 1);
