@@ -53,8 +53,8 @@ void TFCOMM::BindChart() {
                                  const std::string& unit) {
         MaxText->setText(Latin1(maxText));
         MinText->setText(Latin1(minText));
-        MaxTextU->setText(Latin1(unit));
-        MinTextU->setText(Latin1(unit));
+        ShowSymbolText(MaxTextU, unit);
+        ShowSymbolText(MinTextU, unit);
     };
 }
 

@@ -1,22 +1,70 @@
 #include "app/Controls.h"
 
+#include "decode/SegmentFont.h"
+
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace meterdesk::app {
+
+namespace {
+constexpr int kLargestHintedPixels = 14;
+} // namespace
 
 QFont PixelFont(const QString& family, int pixelHeight, bool bold, bool italic) {
     QFont font(family);
     font.setPixelSize(pixelHeight);
     font.setBold(bold);
     font.setItalic(italic);
+    // The layout's small captions were measured with whole-pixel glyph
+    // advances, as full hinting gives them; unhinted fractional advances run
+    // them a pixel or two past their controls. Large captions were measured
+    // unhinted: rounding each glyph up widens them.
+    font.setHintingPreference(pixelHeight <= kLargestHintedPixels ? QFont::PreferFullHinting
+                                                                  : QFont::PreferVerticalHinting);
     return font;
 }
 
+namespace {
+
+// The platform style with the spacing the pixel layout was drawn for: a
+// check box's caption starts 3 pixels after its 13-pixel box (Qt's styles
+// leave 6 after 14, which cuts "Repeat" and the interval's "'S" unit).
+class LayoutStyle final : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        switch (metric) {
+        case PM_CheckBoxLabelSpacing:
+        case PM_RadioButtonLabelSpacing:
+            return 3;
+        case PM_FocusFrameHMargin:
+            // A grid cell's text keeps one pixel from its sides (this margin
+            // plus one), as the grid's column widths assume.
+            if (qobject_cast<const QAbstractItemView*>(widget) != nullptr) {
+                return 0;
+            }
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
+
+} // namespace
+
 void InstallFontSubstitutes() {
+    if (dynamic_cast<LayoutStyle*>(QApplication::style()) == nullptr) {
+        QApplication::setStyle(new LayoutStyle());
+    }
     // Liberation Sans has Arial's metrics, so the pixel layout keeps its
     // proportions; the old bitmap sans maps to the same family.
     QFont::insertSubstitutions(QStringLiteral("Arial"),
@@ -56,12 +104,55 @@ void PanelButton::paintEvent(QPaintEvent* event) {
 
 void PanelButton::mouseReleaseEvent(QMouseEvent* event) {
     QFrame::mouseReleaseEvent(event);
-    if (rect().contains(event->position().toPoint())) {
+    // As a button: the left button, released inside.
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
         Q_EMIT clicked();
     }
 }
 
+void LogGrid::SetColumnWidths() {
+    for (int column = 0; column < static_cast<int>(kColumnWidths.size()); ++column) {
+        setColumnWidth(column, kColumnWidths[static_cast<std::size_t>(column)]);
+    }
+}
+
+void LogGrid::GoToRow(int row, ScrollHint hint) {
+    executeDelayedItemsLayout();
+    const QModelIndex index = model()->index(row, 0);
+    setCurrentIndex(index);
+    scrollTo(index, hint);
+}
+
+void LogGrid::EndAt(int bottom) {
+    // The view keeps its own viewport margins for its headers, so the grid
+    // itself ends where the sight does.
+    if (laidOutHeight_ < 0) {
+        laidOutHeight_ = height();
+    }
+    const int shown = std::clamp(bottom, 0, laidOutHeight_);
+    if (shown == height()) {
+        return;
+    }
+    resize(width(), shown);
+    if (currentIndex().isValid()) {
+        scrollTo(currentIndex());
+    }
+}
+
 namespace {
+
+// A key that types a character: printable text, or backspace, which the
+// filters admit by name. Tab, Return, Escape, Delete and Ctrl shortcuts carry
+// control characters as text but move focus or edit, and are no characters.
+bool IsTypedCharacter(const QKeyEvent& key) {
+    const QString text = key.text();
+    if (text.size() != 1 ||
+        key.modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return false;
+    }
+    const char16_t code = text.at(0).unicode();
+    return code == u'\b' || (code >= 0x20 && code != 0x7F);
+}
 
 class KeyPressFilter : public QObject {
 public:
@@ -75,10 +166,10 @@ protected:
         }
         const auto* keyEvent = static_cast<QKeyEvent*>(event);
         const QString text = keyEvent->text();
-        if (text.size() != 1) {
-            return false; // navigation and editing keys pass unfiltered
+        if (!IsTypedCharacter(*keyEvent)) {
+            return false; // navigation, editing keys and shortcuts pass unfiltered
         }
-        // Control characters (backspace 8) reach the handler as their code.
+        // Backspace reaches the handler as its code 8.
         const char16_t code = text.at(0).unicode();
         char key = code < 0x80 ? static_cast<char>(code) : '\x7F';
         handler_(key);
@@ -111,6 +202,11 @@ private:
 
 void WatchEvent(QWidget* widget, int eventType, std::function<bool()> handler) {
     widget->installEventFilter(new EventWatcher(widget, eventType, std::move(handler)));
+}
+
+void ShowSymbolText(QLabel* label, std::string_view symbolText) {
+    label->setText(QString::fromStdString(decode::SymbolFontText(symbolText)));
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 }
 
 QIcon MeterIcon() {

@@ -5,9 +5,13 @@
 #include <QIcon>
 #include <QString>
 #include <QStyle>
+#include <QTableView>
 
+#include <array>
 #include <functional>
+#include <string_view>
 
+class QLabel;
 class QWidget;
 
 namespace meterdesk::app {
@@ -17,7 +21,9 @@ namespace meterdesk::app {
 // installed metric-compatible families (see InstallFontSubstitutes).
 QFont PixelFont(const QString& family, int pixelHeight, bool bold = false, bool italic = false);
 
-// Maps the font names the layout uses onto fonts installed here.
+// Maps the font names the layout uses onto fonts installed here, and gives
+// the application a style whose check boxes space their captions as the
+// layout assumes.
 void InstallFontSubstitutes();
 
 // Gives a control its name and geometry inside its parent.
@@ -51,6 +57,29 @@ private:
     QString caption_;
 };
 
+// The log's grid. When part of it lies under the window's scroll bar, it
+// ends above the bar, so the row it follows is read whole.
+class LogGrid final : public QTableView {
+public:
+    // "No" .. "Auto". At the grid's 12 pixels "No" holds 10,000,000 and
+    // "Auto" "MANU"; "Value" and "Unit" give up the room their texts do not
+    // need, so that the six still fit beside the vertical scroll bar.
+    static constexpr std::array<int, 6> kColumnWidths{59, 52, 38, 38, 30, 40};
+
+    using QTableView::QTableView;
+    void SetColumnWidths();
+    // Makes a row current and scrolls it whole into sight. Rows just
+    // inserted are laid out first: Qt would lay them out after the scroll,
+    // leaving the newest batch below the bottom edge.
+    void GoToRow(int row, ScrollHint hint = EnsureVisible);
+    // Where the sight ends, in pixels below the grid's top: the grid ends
+    // there, never below its laid-out height.
+    void EndAt(int bottom);
+
+private:
+    int laidOutHeight_ = -1;
+};
+
 // Calls a handler for every typed character of a control; the handler may
 // replace the character with 0 to drop it. Pasted text is not filtered.
 void FilterKeyPresses(QWidget* control, std::function<void(char& key)> handler);
@@ -58,6 +87,10 @@ void FilterKeyPresses(QWidget* control, std::function<void(char& key)> handler);
 // Calls a handler for every event of one type that reaches a widget; the
 // handler returns true to swallow the event.
 void WatchEvent(QWidget* widget, int eventType, std::function<bool()> handler);
+
+// Shows a text of the LCD symbol font as a person reads it ("k*" as "kΩ"),
+// the label widening to its text as a label sized by its caption does.
+void ShowSymbolText(QLabel* label, std::string_view symbolText);
 
 // The window icon: a small meter with its display, in 16 and 32 pixels.
 QIcon MeterIcon();

@@ -14,12 +14,16 @@
 #include <QChartView>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QStatusBar>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace meterdesk::app {
 
@@ -208,11 +212,22 @@ void TFCOMM::OpenDataFilesClick() {
 void TFCOMM::FileToTable(const std::string& name, record::MeasurementTable& table,
                          bool emptyFirst) {
     record::LoadOutcome outcome;
+    const std::size_t rowsBefore = emptyFirst ? 0 : table.RowCount();
     {
         ShownProgress progress(this, QStringLiteral("Loading the table..."));
         outcome = record::LoadTable(name, table, emptyFirst, progress.Walk());
     }
-    ScheduleGridRefresh(); // the current row follows the last
+    // The grid shows where the file's rows begin, and the status text how
+    // many there are.
+    const std::size_t appended = table.RowCount() - std::min(rowsBefore, table.RowCount());
+    if (appended > 0) {
+        gridTargetRow_ = static_cast<int>(rowsBefore);
+    }
+    statusBar()->showMessage((appended == 1
+                                  ? QStringLiteral("1 row appended from %2")
+                                  : QStringLiteral("%1 rows appended from %2").arg(appended))
+                                 .arg(QFileInfo(QFile::decodeName(name.c_str())).fileName()));
+    ScheduleGridRefresh();
     if (!outcome.ok) {
         QMessageBox box(QMessageBox::Critical, Shown(record::kLoadFailedCaption),
                         Shown(record::kLoadFailed), QMessageBox::Ok, this);

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -99,7 +100,11 @@ void TFCOMM::FitScrollRange() {
         }
     }
     client->setFixedSize(extent.right() + 1, extent.bottom() + 1);
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    // The status text below the client area says what stopped or arrived
+    // without a box that would hold up the link.
+    statusBar()->setSizeGripEnabled(false);
+    setFixedSize(kClientWidth,
+                 kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void TFCOMM::ShowCentred() {

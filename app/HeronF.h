@@ -62,6 +62,7 @@ class ScaleImage;
 namespace meterdesk::app {
 
 class PanelButton;
+class LogGrid;
 class FilePrompt;
 
 // The program's one window. It owns every control, timer and component,
@@ -224,6 +225,11 @@ private:
     // moves the current row to the last.
     void ScheduleGridRefresh();
     void RefreshGrid();
+    // Keeps the grid's rows out from under the window's scroll bar.
+    void KeepGridRowsInSight();
+    // Says once, in the status text, that the row limit stops the log.
+    void TellRowLimitReached();
+    void EndRowLimitNotice();
     void RunFormCreate();
     void ChoosePort(link::TComPortNumber port);
     void BindChart();
@@ -262,6 +268,10 @@ private:
     StartUpHooks hooks_;
     record::MeasurementTable cds1;
     record::MeasurementModel* gridModel_ = nullptr; // owned by the grid
+    LogGrid* logGrid_ = nullptr;                    // DBGrid1
+    bool rowLimitTold_ = false;
+    // The row the grid goes to at its next refresh instead of the last one.
+    std::optional<int> gridTargetRow_;
     std::unique_ptr<record::Recorder> recorder_;
     chart::QtChartSurface* chartSurface_ = nullptr; // owned by the chart
     std::unique_ptr<chart::TChartControl> ChartControl;

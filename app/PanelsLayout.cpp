@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace meterdesk::app {
 
 namespace {
@@ -20,6 +22,9 @@ QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, 
               int height, const QFont& font) {
     auto* label = Place(new QLabel(text, parent), name, left, top, width, height);
     label->setFont(font);
+    // A label is as wide as its caption: the substitute font runs a pixel
+    // wider than the one the widths were taken from.
+    label->resize(std::max(width, label->sizeHint().width()), height);
     return label;
 }
 
@@ -125,8 +130,11 @@ void TFCOMM::BuildLimitsPanel(QWidget* parent) {
     MinText = Label(Panel3, "MinText", QStringLiteral("4001"), 48, 9, 32, 16, valueFont);
     MaxText = Label(Panel3, "MaxText", QStringLiteral("-4001"), 48, 29, 37, 16, valueFont);
     const QFont unitFont = PixelFont(QStringLiteral("Arial"), 14);
-    MinTextU = Label(Panel3, "MinTextU", QStringLiteral("*"), 96, 9, 9, 16, unitFont);
-    MaxTextU = Label(Panel3, "MaxTextU", QStringLiteral("*"), 96, 29, 9, 16, unitFont);
+    MinTextU = Label(Panel3, "MinTextU", QString(), 96, 9, 9, 16, unitFont);
+    MaxTextU = Label(Panel3, "MaxTextU", QString(), 96, 29, 9, 16, unitFont);
+    for (QLabel* unit : {MinTextU, MaxTextU}) {
+        ShowSymbolText(unit, "*"); // the ohm sign
+    }
     SetMaxB = Place(new QCheckBox(QStringLiteral("SetMax:"), Panel3), "SetMaxB", 140, 6, 68, 17);
     SetMinB = Place(new QCheckBox(QStringLiteral("SetMin: "), Panel3), "SetMinB", 140, 29, 65, 17);
     Setmax = Place(new QLineEdit(QStringLiteral("4000"), Panel3), "Setmax", 208, 3, 65, 21);

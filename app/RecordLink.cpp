@@ -10,14 +10,18 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 
-#include <array>
+#include <algorithm>
 
 namespace meterdesk::app {
 
@@ -27,10 +31,7 @@ void TFCOMM::BindRecord() {
         QAbstractItemModel* placeholder = DBGrid1->model();
         DBGrid1->setModel(gridModel_);
         delete placeholder;
-        constexpr std::array<int, 6> kWidths{39, 53, 37, 43, 36, 36};
-        for (int column = 0; column < 6; ++column) {
-            DBGrid1->setColumnWidth(column, kWidths[static_cast<std::size_t>(column)]);
-        }
+        logGrid_->SetColumnWidths();
         DBGrid1->setItemDelegateForColumn(4, new record::UnitDelegate(DBGrid1));
     };
     recorder_ = std::make_unique<record::Recorder>(
@@ -39,6 +40,21 @@ void TFCOMM::BindRecord() {
                             [this] { JudgeStep(); },
                             [](const std::string& text) { ShowError(text); }});
     decoder_.handOffs.ReadingReady = [this] { INDataToTable(); };
+    // The window's scroll bar covers the grid's bottom; it moves with the
+    // window's scrolling and with the bars coming and going.
+    connect(scrollBox->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { KeepGridRowsInSight(); });
+    WatchEvent(scrollBox->viewport(), QEvent::Resize, [this] {
+        KeepGridRowsInSight();
+        return false;
+    });
+}
+
+void TFCOMM::KeepGridRowsInSight() {
+    if (scrollBox->isVisible()) {
+        const int gridTop = DBGrid1->mapTo(scrollBox->viewport(), QPoint(0, 0)).y();
+        logGrid_->EndAt(scrollBox->viewport()->height() - gridTop);
+    }
 }
 
 record::RecordSettings TFCOMM::CurrentRecordSettings() const {
@@ -50,6 +66,24 @@ void TFCOMM::INDataToTable() {
     // A new row reaches the grid through the model's rowsWaiting.
     if (recorder_->INDataToTable(CurrentRecordSettings())) {
         JournalRow();
+    } else if (state_.RecordedCount >= state_.RecordLimit) {
+        TellRowLimitReached();
+    }
+}
+
+void TFCOMM::TellRowLimitReached() {
+    if (!rowLimitTold_) {
+        rowLimitTold_ = true;
+        statusBar()->showMessage(
+            QString::fromStdString(record::RowLimitMessage(state_.RecordLimit)));
+    }
+}
+
+void TFCOMM::EndRowLimitNotice() {
+    // A limit still reached is told again, with its own number.
+    if (rowLimitTold_) {
+        rowLimitTold_ = false;
+        statusBar()->clearMessage();
     }
 }
 
@@ -64,7 +98,12 @@ void TFCOMM::RefreshGrid() {
     }
     if (!cds1.ViewsSuspended() && !cds1.Empty()) {
         const int last = static_cast<int>(cds1.RowCount()) - 1;
-        DBGrid1->setCurrentIndex(DBGrid1->model()->index(last, 0));
+        if (gridTargetRow_) {
+            logGrid_->GoToRow(std::min(*gridTargetRow_, last), QAbstractItemView::PositionAtTop);
+            gridTargetRow_.reset();
+        } else {
+            logGrid_->GoToRow(last);
+        }
     }
 }
 
@@ -91,6 +130,7 @@ void TFCOMM::RecordNewClick() {
     }
     recorder_->NewLog();
     JournalCleared();
+    EndRowLimitNotice();
     ShowPage(ChartControl->Reset());
 }
 
@@ -99,6 +139,7 @@ void TFCOMM::ChooseRecordLimit(QAction* item, std::int32_t limit) {
         other->setChecked(other == item);
     }
     recorder_->SetRecordLimit(limit);
+    EndRowLimitNotice();
 }
 
 void TFCOMM::N10001Click() {

@@ -21,7 +21,11 @@ public:
     void AddDeviceLine(const std::string& text) override {
         window_.DevListBox->addItem(QString::fromUtf8(text.c_str()));
     }
-    int SelectedDeviceLine() const override { return window_.DevListBox->currentRow(); }
+    int SelectedDeviceLine() const override {
+        // Only a selected line counts: focus alone makes a row current.
+        const QList<QListWidgetItem*> selected = window_.DevListBox->selectedItems();
+        return selected.isEmpty() ? -1 : window_.DevListBox->row(selected.constFirst());
+    }
     void SelectDeviceLine(int line) override { window_.DevListBox->setCurrentRow(line); }
     void AddHistoryLine(const std::string& text) override {
         QListWidget* history = window_.HistoryListBox;

@@ -107,8 +107,7 @@ void TFCOMM::BuildConnectionBar(QWidget* parent) {
                    94, 25);
     USBCon = Place(SpeedButton(parent, QStringLiteral("USB Connect"), connectFont), "USBCon", 170,
                    4, 94, 25);
-    USBCon->setToolTip(QStringLiteral("USB Connect"));
-    USBCon->setAttribute(Qt::WA_AlwaysShowToolTips, false);
+    // Its hint "USB Connect" is not shown, so it gets no tooltip.
     BitBtn1 = Place(new QPushButton(ThemeIcon("application-exit", QStyle::SP_DialogCloseButton),
                                     QStringLiteral("Exit"), parent),
                     "BitBtn1", 552, 3, 57, 25);
@@ -150,7 +149,8 @@ void TFCOMM::BuildLogToolbar(QWidget* parent) {
                           QString()),
               "BtPrint", 266, 186, 22, 21);
 
-    DBGrid1 = Place(new QTableView(parent), "DBGrid1", 3, 208, 284, 196);
+    logGrid_ = Place(new LogGrid(parent), "DBGrid1", 3, 208, 284, 196);
+    DBGrid1 = logGrid_;
     DBGrid1->setFont(PixelFont(QStringLiteral("Arial"), 12));
     DBGrid1->horizontalHeader()->setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11));
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -162,10 +162,7 @@ void TFCOMM::BuildLogToolbar(QWidget* parent) {
                                         QStringLiteral("DC/AC"), QStringLiteral("Value"),
                                         QStringLiteral("Unit"), QStringLiteral("Auto")});
     DBGrid1->setModel(columns);
-    constexpr std::array<int, 6> kWidths{39, 53, 37, 43, 36, 36};
-    for (int column = 0; column < 6; ++column) {
-        DBGrid1->setColumnWidth(column, kWidths[static_cast<std::size_t>(column)]);
-    }
+    logGrid_->SetColumnWidths();
 }
 
 void TFCOMM::BuildControlsBeyondClientArea(QWidget* parent) {

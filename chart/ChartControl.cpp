@@ -1,5 +1,7 @@
 #include "chart/ChartControl.h"
 
+#include <algorithm>
+
 namespace meterdesk::chart {
 
 TChartControl::TChartControl(ChartSurface& chart, std::int32_t pageSize)
@@ -11,8 +13,13 @@ TChartControl::TChartControl(ChartSurface& chart, std::int32_t pageSize)
 }
 
 void TChartControl::RecountPages() {
+    // Pages hold the readings. The origin point lies left of page 1 and is
+    // not counted: counted, a full last page raised the count by one and
+    // paging back from it showed the empty window left of page 1.
     const auto points = static_cast<std::int64_t>(Chart.ValueCount());
-    PageCount = static_cast<std::int32_t>(points / PageSize + (points % PageSize > 0 ? 1 : 0));
+    const std::int64_t readings = points > 0 ? points - 1 : 0;
+    PageCount = std::max<std::int32_t>(
+        1, static_cast<std::int32_t>(readings / PageSize + (readings % PageSize > 0 ? 1 : 0)));
 }
 
 void TChartControl::LimitedShift(std::int32_t d) {

@@ -15,8 +15,16 @@ std::string LocalClockText() {
     return text;
 }
 
+std::string RowLimitMessage(std::int32_t limit) {
+    return "Row limit of " + std::to_string(limit) +
+           " reached: new readings are no longer logged. To go on, choose a larger limit in "
+           "the \"Record\" menu, or clear the log.";
+}
+
 std::optional<std::int32_t> Recorder::Interval(const std::string& text) {
+    // Any readable text ends the bad one, so the next bad text is told again.
     if (text.empty() || text == "-" || text == "+") {
+        reportedBadInterval_.clear();
         return 0;
     }
     if (const auto value = base::TextToInt(text)) {

@@ -31,6 +31,9 @@ std::string LocalClockText();
 // The row-limit menu: ten million stands for "limitless".
 inline constexpr std::int32_t kLimitless = 10'000'000;
 
+// What the user is told once the row limit stops the log, and how to go on.
+std::string RowLimitMessage(std::int32_t limit);
+
 // The measurement log: decides for each decoded reading whether it becomes a
 // row (row limit, sampling interval, Repeat rule), appends it, and then lets
 // the chart and the judge see it.

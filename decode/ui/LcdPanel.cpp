@@ -100,7 +100,7 @@ public:
         setAttribute(Qt::WA_TransparentForMouseEvents);
         if (spec.opaque) {
             setAutoFillBackground(true);
-            setBackgroundRole(QPalette::Window);
+            setBackgroundRole(QPalette::Base);
         }
     }
 
@@ -154,7 +154,8 @@ LcdPanel::LcdPanel(const PanelState& start, QWidget* parent) : QFrame(parent) {
     setLineWidth(1);
     setFixedSize(285, 138);
     setAutoFillBackground(true);
-    setBackgroundRole(QPalette::Window);
+    // The window colour (white), not the button face around it.
+    setBackgroundRole(QPalette::Base);
     for (const ElementSpec& spec : kElements) {
         elements_[static_cast<std::size_t>(spec.element)] = new ElementWidget(spec, this);
     }

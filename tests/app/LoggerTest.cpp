@@ -223,6 +223,37 @@ TEST(MeterdeskLog, InputStreamRulesAndStandardInput) {
     EXPECT_EQ(once.Lines().size(), 2U);
 }
 
+// The help's words for --interval against what the countdown does over a
+// file, which is read at once, with no clock ticking.
+TEST(MeterdeskLog, IntervalDoesWhatItsHelpSays) {
+    Logger help({"--help"});
+    ASSERT_EQ(help.Wait(), 0);
+    std::string text;
+    for (const std::string& line : help.Lines()) {
+        text += line + "\n";
+    }
+    EXPECT_THAT(text, ::testing::HasSubstr("--interval S   after each logged row, wait S ticks"));
+    EXPECT_THAT(text, ::testing::HasSubstr("0 logs every reading. Over --input the clock"));
+    EXPECT_THAT(text, ::testing::HasSubstr("only its first reading when S is above 0"));
+
+    sim::VirtualMeter meter(sim::Scenario::Sweep);
+    std::string stream{"\n"};
+    for (int i = 0; i < 20; ++i) {
+        const auto bytes = meter.NextBytes();
+        stream.append(bytes.begin(), bytes.end());
+    }
+    const auto values = DecodedValues(stream);
+    ASSERT_EQ(values.size(), 20U);
+    Logger waiting({"--input", "-", "--interval", "2"}, stream);
+    ASSERT_EQ(waiting.Wait(), 0) << waiting.Errors();
+    const auto first = waiting.Lines();
+    ASSERT_EQ(first.size(), 2U); // the header and the first reading
+    EXPECT_EQ(ValueOf(first[1]), values[0]);
+    Logger every({"--input", "-", "--interval", "0"}, stream);
+    ASSERT_EQ(every.Wait(), 0) << every.Errors();
+    EXPECT_EQ(every.Lines().size(), 21U);
+}
+
 TEST(MeterdeskLog, ConvertTextToXmlAndBackGivesTheSameBytes) {
     const std::string text = TempPath("log.txt");
     const std::string xml = TempPath("log.xml");

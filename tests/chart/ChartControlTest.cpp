@@ -61,13 +61,39 @@ TEST_F(Pager, CreationShowsPageOneWithTheOriginPoint) {
     EXPECT_EQ(pager.PageCount, 1);
 }
 
-TEST_F(Pager, OriginPointCountsTowardsThePages) {
+TEST_F(Pager, PagesCountTheReadingsNotTheOriginPoint) {
     EXPECT_EQ(Add(99), 1);
     EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
-    EXPECT_EQ(Add(1), 2); // the 100th reading: 101 points, two pages
+    EXPECT_EQ(Add(1), 1); // the 100th reading fills page 1, which stays in view
+    EXPECT_EQ(pager.PageCount, 1);
     EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
     EXPECT_EQ(Add(1), 2); // the 101st moves the window on
     EXPECT_EQ(Window(), std::make_pair(101.0, 200.0));
+}
+
+// A full last page once counted one page more than the readings filled, and
+// paging back from it or resetting showed the empty window -99..0.
+TEST_F(Pager, AFullLastPageStaysTheLastAndPagingBackShowsReadings) {
+    Add(100);
+    EXPECT_EQ(pager.PriorPage(), 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_EQ(pager.Reset(), 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+
+    Add(200);
+    ASSERT_EQ(pager.CurrentPage, 2);
+    EXPECT_EQ(Window(), std::make_pair(101.0, 200.0));
+    EXPECT_EQ(pager.PriorPage(), 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_EQ(pager.PriorPage(), 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    EXPECT_EQ(pager.LastPage(), 2);
+    EXPECT_EQ(Window(), std::make_pair(101.0, 200.0));
+    EXPECT_EQ(pager.FirstPage(), 1);
+    EXPECT_EQ(Window(), std::make_pair(1.0, 100.0));
+    pager.SetPageSize(50);
+    EXPECT_EQ(pager.PageCount, 4);
+    EXPECT_EQ(Window(), std::make_pair(151.0, 200.0));
 }
 
 TEST_F(Pager, BrowsingHoldsTheWindowUntilTheLastPage) {
