@@ -1,12 +1,14 @@
 // meterdesk-log: the meter's readings logged without a window, on the same
 // decoding, log rules and file writers as the desktop program.
 #include "app/LoggerOptions.h"
+#include "app/LoggerSinks.h"
 #include "base/Locale.h"
 #include "base/MeasurementState.h"
 #include "base/ModelProfile.h"
 #include "decode/DisplayDecoder.h"
 #include "decode/FrameAssembler.h"
 #include "link/CommPortDriver.h"
+#include "link/PortDoctor.h"
 #include "link/PortNames.h"
 #include "link/SerialMessages.h"
 #include "link/UsbConnection.h"
@@ -20,6 +22,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -89,9 +92,11 @@ public:
         settings_.RepeatSet = options.repeat;
         settings_.RecordSITime = std::to_string(options.intervalSeconds.value_or(0));
         decoder_.handOffs.ReadingReady = [this] { Record(); };
-        std::printf("%.*s\r\n", static_cast<int>(record::kTextHeader.size()),
-                    record::kTextHeader.data());
-        std::fflush(stdout);
+        std::string error;
+        sinks_.emplace(options, state_.LocaleFormat, stdout, error);
+        if (!error.empty()) {
+            Fail(error);
+        }
     }
 
     int Run() {
@@ -134,10 +139,7 @@ private:
         if (enough || !recorder_.INDataToTable(settings_)) {
             return;
         }
-        std::string line;
-        record::AppendTextRow(table_, table_.RowCount() - 1, line);
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fflush(stdout);
+        sinks_->Take({table_, table_.RowCount() - 1, std::chrono::system_clock::now()});
         if (options_.samples && static_cast<long long>(table_.RowCount()) >= *options_.samples) {
             stopRequested = true;
             QCoreApplication::exit(0);
@@ -191,7 +193,8 @@ private:
         };
         if (!serial_->OpenPort()) {
             Fail(link::DescribeOpenFailure(link::PortName(port), serial_->DevicePath(),
-                                           serial_->LastOpenResult()));
+                                           serial_->LastOpenResult(),
+                                           link::PortDoctor({}, link::CurrentUser())));
         }
     }
 
@@ -199,9 +202,9 @@ private:
         hid_ = std::make_unique<link::TJvHidDeviceController>(link::MakeLinuxHidPlatform());
         usb_ = std::make_unique<link::UsbConnection>(
             *hid_, usbView_, state_, profile_,
-            link::BridgeReportHandlers{
-                link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this),
-                link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this)});
+            link::BridgeReportHandlers{link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this),
+                                       link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this)},
+            link::PortDoctor({}, link::CurrentUser()));
         hid_->SetOnEnumerate(link::TJvHidEnumerateEvent::Of<&LogSession::Enumerate>(this));
         hid_->SetOnDeviceChange(link::TNotifyEvent::Of<&LogSession::DeviceChange>(this));
         usb_->USBConClick();
@@ -222,13 +225,15 @@ public:
 
 private:
     int Finish() {
-        if (options_.outputPath.empty()) {
-            return 0;
+        if (!options_.outputPath.empty()) {
+            const record::SaveOutcome saved =
+                record::SaveTable(record::LocalFiles(), table_, options_.outputPath);
+            if (saved.error) {
+                Fail(record::NotSavedMessage(options_.outputPath, *saved.error));
+            }
         }
-        const record::SaveOutcome saved =
-            record::SaveTable(record::LocalFiles(), table_, options_.outputPath);
-        if (saved.error) {
-            Fail(record::NotSavedMessage(options_.outputPath, *saved.error));
+        if (const auto undelivered = sinks_->Finish()) {
+            Fail(*undelivered);
         }
         return 0;
     }
@@ -247,6 +252,7 @@ private:
     HeadlessUsb usbView_;
     std::unique_ptr<link::TJvHidDeviceController> hid_;
     std::unique_ptr<link::UsbConnection> usb_;
+    std::optional<app::LoggerSinks> sinks_;
 };
 
 int Convert(const app::LoggerOptions& options) {
@@ -283,6 +289,12 @@ int main(int argc, char** argv) {
         return 0;
     case app::LoggerOptions::Command::Convert:
         return Convert(options);
+    case app::LoggerOptions::Command::Doctor: {
+        const link::PortDoctor doctor({}, link::CurrentUser());
+        const link::Diagnosis diagnosis = doctor.Examine();
+        std::printf("%s", link::DoctorReport(diagnosis).c_str());
+        return diagnosis.AllUsable() ? 0 : 1;
+    }
     case app::LoggerOptions::Command::Log:
         break;
     }
