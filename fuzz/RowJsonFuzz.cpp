@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fields[field] += c;
         }
     }
-    const record::TableRow row{static_cast<std::int32_t>(size), fields[0], fields[1], fields[2],
-                               fields[3], fields[4]};
+    const record::TableRow row{
+        static_cast<std::int32_t>(size), fields[0], fields[1], fields[2], fields[3], fields[4]};
     const base::NumberFormat format{size % 2 == 0 ? "." : ",", ""};
     const std::string json = record::RowJson(row, {}, format);
     if (!json.starts_with("{\"no\":") || !json.ends_with("}") || !ValidUtf8WithoutControls(json)) {

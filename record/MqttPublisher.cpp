@@ -19,6 +19,10 @@ constexpr std::chrono::seconds kConnectTimeout{10};
 constexpr std::chrono::milliseconds kFirstRetry{500};
 constexpr std::chrono::seconds kLongestRetry{30};
 
+std::string Rows(std::uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " row" : " rows");
+}
+
 std::string Reason(int code) {
     return code == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(code);
 }
@@ -139,9 +143,8 @@ void MqttPublisher::Publish(std::string payload) {
         ++tally_.taken;
     }
     if (firstDrop) {
-        settings_.report("MQTT: " + std::to_string(settings_.queueRows) +
-                         " rows wait for the broker at " + Where() +
-                         ", the most it holds: the oldest rows are being dropped");
+        settings_.report("MQTT: " + Rows(settings_.queueRows) + " wait for the broker at " +
+                         Where() + ", the most it holds: the oldest rows are being dropped");
     }
 }
 
@@ -195,8 +198,8 @@ void MqttPublisher::OnConnect(int code) {
         std::swap(dropped, droppedUnreported_);
     }
     if (dropped > 0) {
-        settings_.report("MQTT: " + std::to_string(dropped) +
-                         " rows were dropped while the broker was away");
+        settings_.report("MQTT: " + Rows(dropped) + (dropped == 1 ? " was" : " were") +
+                         " dropped while the broker was away");
     }
 }
 
@@ -296,7 +299,7 @@ void MqttPublisher::Connection(std::chrono::milliseconds& backoff) {
         mosquitto_disconnect(client);
     } else if (wasConnected_) {
         settings_.report("MQTT: lost the broker at " + Where() + " (" + reason + "), " +
-                         std::to_string(held) + " rows held; reconnecting");
+                         Rows(held) + " held; reconnecting");
         wasConnected_ = false;
         toldUnreachable_ = true;
     } else if (!toldUnreachable_) {

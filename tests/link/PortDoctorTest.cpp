@@ -149,6 +149,11 @@ TEST_F(FakeSystem, TheCableAndItsUdevRule) {
     EXPECT_FALSE(bare.Usable());
     EXPECT_THAT(Texts(bare), HasSubstr("! the cable's udev rule is not installed | sudo cp "
                                        "packaging/70-meterdesk-usb-bridge.rules"));
+    // What the window appends to its cable-without-access message.
+    EXPECT_THAT(Doctor().Explain(DeviceKind::UsbBridge, "/dev/hidraw2"),
+                HasSubstr("\n\nWhat stands in the way:\n- alice may not read and write it.\n- "
+                          "the cable's udev rule is not installed. Fix: sudo cp"));
+    EXPECT_EQ(Doctor().Explain(DeviceKind::UsbBridge, "sim:hidraw0"), "");
 
     Write("etc/udev/rules.d/70-meterdesk-usb-bridge.rules",
           "SUBSYSTEM==\"hidraw\", ATTRS{product}==\"USB to Serial\", TAG+=\"uaccess\"\n");
