@@ -272,10 +272,11 @@ void MqttPublisher::Connection(std::chrono::milliseconds& backoff) {
         if (stopped) {
             break;
         }
-        if (code != MOSQ_ERR_SUCCESS) {
-            reason = Reason(code);
-        } else if (connack_ > 0) {
+        // A refusal comes as a failed loop too; its own words say more.
+        if (connack_ > 0) {
             reason = mosquitto_connack_string(connack_);
+        } else if (code != MOSQ_ERR_SUCCESS) {
+            reason = Reason(code);
         } else if (connack_ < 0 && std::chrono::steady_clock::now() > deadline) {
             reason = "no answer";
         } else if (connack_ == 0) {
