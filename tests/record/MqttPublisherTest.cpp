@@ -119,6 +119,7 @@ TEST_F(MqttFeed, RowsBeforeDuringAndAfterABrokerRestartAllArriveInOrder) {
     EXPECT_TRUE(std::is_sorted(first.begin(), first.end()));
     RecordProperty("received", static_cast<int>(messages.size()));
     RecordProperty("duplicates", static_cast<int>(messages.size() - first.size()));
+    RecordProperty("publisher", report.All());
     const MqttPublisher::Tally tally = publisher.Counts();
     EXPECT_EQ(tally.taken, 60U);
     EXPECT_EQ(tally.acknowledged, 60U);
@@ -144,6 +145,34 @@ TEST_F(MqttFeed, AFullQueueDropsTheOldestRowsAndSaysSo) {
     ASSERT_TRUE(WaitUntil([&] {
         return report.All().find("3 rows were dropped") != std::string::npos;
     })) << report.All();
+}
+
+TEST(MqttCredentials, TheUsersPasswordGetsInAndAWrongOneIsToldInTheBrokersWords) {
+    MosquittoBroker broker("bench1", "s3cret");
+    ASSERT_TRUE(broker.Start());
+    QosOneSubscriber subscriber(broker.Port(), kTopic, "bench1", "s3cret");
+    ASSERT_TRUE(WaitUntil([&] { return subscriber.Subscribed(); }));
+    const base::NumberFormat format;
+
+    ReportLines refused;
+    MqttSettings wrong = Settings(broker, 10, refused);
+    wrong.user = "bench1";
+    wrong.password = "guess";
+    MqttPublisher outsider(std::move(wrong), format);
+    outsider.Publish(Row(1));
+    ASSERT_TRUE(WaitUntil([&] { return !refused.All().empty(); })) << refused.All();
+    EXPECT_THAT(refused.All(), ::testing::HasSubstr("not authorised"));
+    EXPECT_EQ(outsider.Counts().waiting, 1U);
+
+    ReportLines quiet;
+    MqttSettings right = Settings(broker, 10, quiet);
+    right.user = "bench1";
+    right.password = "s3cret";
+    MqttPublisher member(std::move(right), format);
+    member.Publish(Row(2));
+    ASSERT_TRUE(WaitUntil([&] { return !subscriber.Messages().empty(); }));
+    EXPECT_EQ(subscriber.Messages(), std::vector<std::string>{Row(2)});
+    EXPECT_EQ(quiet.All(), "");
 }
 
 TEST(MqttAddress, UrlsOfABroker) {

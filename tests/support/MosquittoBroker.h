@@ -41,7 +41,8 @@ inline bool WaitUntil(const std::function<bool()>& done,
 // that was away gets what was published meanwhile.
 class MosquittoBroker {
 public:
-    MosquittoBroker() {
+    // `user` and `password`: the broker takes only that client.
+    explicit MosquittoBroker(const std::string& user = {}, const std::string& password = {}) {
         folder_ = std::filesystem::temp_directory_path() /
                   ("meterdesk_broker_" + std::to_string(getpid()) + "_" +
                    std::to_string(reinterpret_cast<std::uintptr_t>(this)));
@@ -52,11 +53,27 @@ public:
         port_ = FreePort();
         std::ofstream(folder_ / "mosquitto.conf")
             << "listener " << port_ << " 127.0.0.1\n"
-            << "allow_anonymous true\n"
+            << (user.empty() ? "allow_anonymous true\n"
+                             : "allow_anonymous false\npassword_file " +
+                                   (folder_ / "passwords").string() + "\n")
             << "persistence true\n"
             << "persistence_location " << folder_.string() << "/\n"
             << "max_queued_messages 100000\n"
             << "log_dest none\n";
+        if (!user.empty()) {
+            const std::string file = (folder_ / "passwords").string();
+            const pid_t maker = fork();
+            if (maker == 0) {
+                execl("/usr/bin/mosquitto_passwd", "mosquitto_passwd", "-c", "-b", file.c_str(),
+                      user.c_str(), password.c_str(), static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            int status = 0;
+            waitpid(maker, &status, 0);
+            std::filesystem::permissions(
+                file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                          std::filesystem::perms::group_read | std::filesystem::perms::others_read);
+        }
     }
     ~MosquittoBroker() {
         Stop();
@@ -128,7 +145,9 @@ private:
 // itself and receives what was published while it was away.
 class QosOneSubscriber {
 public:
-    QosOneSubscriber(int port, std::string topic) : topic_(std::move(topic)) {
+    QosOneSubscriber(int port, std::string topic, const std::string& user = {},
+                     const std::string& password = {})
+        : topic_(std::move(topic)) {
         mosquitto_lib_init();
         const std::string id = "meterdesk-test-" + std::to_string(getpid()) + "-" +
                                std::to_string(reinterpret_cast<std::uintptr_t>(this));
@@ -151,6 +170,9 @@ public:
                 me->messages_.emplace_back(static_cast<const char*>(message->payload),
                                            static_cast<std::size_t>(message->payloadlen));
             });
+        if (!user.empty()) {
+            mosquitto_username_pw_set(client_, user.c_str(), password.c_str());
+        }
         mosquitto_reconnect_delay_set(client_, 1, 1, false);
         mosquitto_connect_async(client_, "127.0.0.1", port, 30);
         mosquitto_loop_start(client_);
