@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mosquitto.h>
+#include <vector>
 
 namespace meterdesk::record {
 
@@ -139,7 +140,7 @@ void MqttPublisher::Publish(std::string payload) {
             ++tally_.dropped;
             firstDrop = droppedUnreported_++ == 0;
         }
-        queue_.push_back({std::move(payload), 0});
+        queue_.push_back({tally_.taken, std::move(payload), 0});
         ++tally_.taken;
     }
     if (firstDrop) {
@@ -220,17 +221,33 @@ void MqttPublisher::OnPublish(int mid) {
 }
 
 void MqttPublisher::SendWaiting(mosquitto* client) {
-    const std::lock_guard lock(mutex_);
+    // The library calls back with its own locks held, so ours is never held
+    // while calling it: the rows to send are copied out first.
+    std::vector<Entry> batch;
+    {
+        const std::lock_guard lock(mutex_);
+        for (std::size_t i = inFlight_; i < queue_.size() && i < kWindow; ++i) {
+            batch.push_back(queue_[i]);
+        }
+    }
     const std::string& topic = settings_.address.topic;
-    while (inFlight_ < kWindow && inFlight_ < queue_.size()) {
-        Entry& entry = queue_[inFlight_];
-        int mid = 0;
-        if (mosquitto_publish(client, &mid, topic.c_str(), static_cast<int>(entry.payload.size()),
-                              entry.payload.data(), 1, false) != MOSQ_ERR_SUCCESS) {
+    for (Entry& entry : batch) {
+        if (mosquitto_publish(client, &entry.mid, topic.c_str(),
+                              static_cast<int>(entry.payload.size()), entry.payload.data(), 1,
+                              false) != MOSQ_ERR_SUCCESS) {
             return; // the loop sees the connection's state next
         }
-        entry.mid = mid;
-        ++inFlight_;
+        const std::lock_guard lock(mutex_);
+        const auto at = std::lower_bound(queue_.begin(), queue_.end(), entry.sequence,
+                                         [](const Entry& waiting, std::uint64_t sequence) {
+                                             return waiting.sequence < sequence;
+                                         });
+        // Rows sent go in order, so this one is next after those in flight,
+        // unless a full queue dropped it meanwhile.
+        if (at != queue_.end() && at->sequence == entry.sequence) {
+            at->mid = entry.mid;
+            ++inFlight_;
+        }
     }
 }
 

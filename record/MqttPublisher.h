@@ -79,6 +79,7 @@ public:
 
 private:
     struct Entry {
+        std::uint64_t sequence = 0; // rising, so the queue is sorted by it
         std::string payload;
         int mid = 0; // 0: not sent on the current connection
     };
@@ -94,8 +95,8 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Entry> queue_; // oldest first, until acknowledged
-    std::size_t inFlight_ = 0;
+    std::deque<Entry> queue_;  // oldest first, until acknowledged
+    std::size_t inFlight_ = 0; // the first entries, sent and not acknowledged
     Tally tally_;
     std::uint64_t droppedUnreported_ = 0;
     bool stop_ = false;
