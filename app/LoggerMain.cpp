@@ -4,12 +4,14 @@
 #include "app/LoggerOptions.h"
 #include "app/LoggerRecover.h"
 #include "app/LoggerSignals.h"
+#include "app/LoggerSinks.h"
 #include "base/Locale.h"
 #include "base/MeasurementState.h"
 #include "base/ModelProfile.h"
 #include "decode/DisplayDecoder.h"
 #include "decode/FrameAssembler.h"
 #include "link/CommPortDriver.h"
+#include "link/PortDoctor.h"
 #include "link/PortNames.h"
 #include "link/SerialMessages.h"
 #include "link/SerialReconnect.h"
@@ -111,9 +113,11 @@ public:
         journal_.onFailure = [](const std::string& reason) {
             Say(reason + "; logging goes on in memory");
         };
-        std::printf("%.*s\r\n", static_cast<int>(record::kTextHeader.size()),
-                    record::kTextHeader.data());
-        std::fflush(stdout);
+        std::string error;
+        sinks_.emplace(options, state_.LocaleFormat, stdout, error);
+        if (!error.empty()) {
+            Fail(error);
+        }
     }
 
     int Run() {
@@ -160,12 +164,9 @@ private:
             return;
         }
         journal_.Append(table_.Row(table_.RowCount() - 1));
-        std::string line;
-        record::AppendTextRow(table_, table_.RowCount() - 1, line);
-        if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
-            std::fflush(stdout) != 0) {
-            stdoutLost_ = true; // the reader went (SIGPIPE ends the run)
-        }
+        sinks_->Take({table_, table_.RowCount() - 1, std::chrono::system_clock::now()});
+        // The reader of standard output went (SIGPIPE ends the run).
+        stdoutLost_ = stdoutLost_ || std::ferror(stdout) != 0;
         if (options_.samples && static_cast<long long>(table_.RowCount()) >= *options_.samples) {
             app::RequestStop();
             QCoreApplication::exit(0);
@@ -237,7 +238,8 @@ private:
         serial_->OnPortVanished = [this](link::TCommPortDriver&) { serialReturn_->PortVanished(); };
         if (!serial_->OpenPort()) {
             Fail(link::DescribeOpenFailure(link::PortName(port), serial_->DevicePath(),
-                                           serial_->LastOpenResult()));
+                                           serial_->LastOpenResult(),
+                                           link::PortDoctor({}, link::CurrentUser())));
         }
         serialReturn_->Watch();
     }
@@ -247,9 +249,9 @@ private:
         hid_ = std::make_unique<link::TJvHidDeviceController>(link::MakeLinuxHidPlatform());
         usb_ = std::make_unique<link::UsbConnection>(
             *hid_, usbView_, state_, profile_,
-            link::BridgeReportHandlers{
-                link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this),
-                link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this)});
+            link::BridgeReportHandlers{link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this),
+                                       link::TJvHidDataEvent::Of<&LogSession::HidHeronRData>(this)},
+            link::PortDoctor({}, link::CurrentUser()));
         hid_->SetOnEnumerate(link::TJvHidEnumerateEvent::Of<&LogSession::Enumerate>(this));
         hid_->SetOnDeviceChange(link::TNotifyEvent::Of<&LogSession::DeviceChange>(this));
         usb_->USBConClick();
@@ -273,23 +275,28 @@ private:
     // every row on standard output when there is no --output.
     int Finish() {
         journal_.Commit();
-        if (options_.outputPath.empty()) {
-            if (!stdoutLost_) {
-                journal_.Done();
-            } else if (!journal_.Path().empty()) {
+        bool keepJournal = false;
+        if (!options_.outputPath.empty()) {
+            const record::SaveOutcome saved =
+                record::SaveTable(record::LocalFiles(), table_, options_.outputPath);
+            if (saved.error) {
+                const std::string kept =
+                    journal_.Path().empty() ? "" : "; the rows are kept in " + journal_.Path();
+                Fail(record::NotSavedMessage(options_.outputPath, *saved.error) + kept);
+            }
+        } else if (stdoutLost_) {
+            if (!journal_.Path().empty()) {
                 Say("standard output went; the rows are kept in " + journal_.Path() +
                     " (meterdesk-log recover)");
             }
-            return 0;
+            keepJournal = true;
         }
-        const record::SaveOutcome saved =
-            record::SaveTable(record::LocalFiles(), table_, options_.outputPath);
-        if (saved.error) {
-            const std::string kept =
-                journal_.Path().empty() ? "" : "; the rows are kept in " + journal_.Path();
-            Fail(record::NotSavedMessage(options_.outputPath, *saved.error) + kept);
+        if (const auto undelivered = sinks_->Finish()) {
+            Fail(*undelivered);
         }
-        journal_.Done();
+        if (!keepJournal) {
+            journal_.Done();
+        }
         return 0;
     }
 
@@ -312,6 +319,7 @@ private:
     HeadlessUsb usbView_;
     std::unique_ptr<link::TJvHidDeviceController> hid_;
     std::unique_ptr<link::UsbConnection> usb_;
+    std::optional<app::LoggerSinks> sinks_;
 };
 
 int Convert(const app::LoggerOptions& options) {
@@ -367,6 +375,12 @@ int main(int argc, char** argv) {
             Fail(*error);
         }
         return 0;
+    case app::LoggerOptions::Command::Doctor: {
+        const link::PortDoctor doctor({}, link::CurrentUser());
+        const link::Diagnosis diagnosis = doctor.Examine();
+        std::printf("%s", link::DoctorReport(diagnosis).c_str());
+        return diagnosis.AllUsable() ? 0 : 1;
+    }
     case app::LoggerOptions::Command::Log:
         break;
     }

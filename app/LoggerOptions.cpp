@@ -53,6 +53,13 @@ LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments) {
         options.recoverTo = arguments.back();
         return options;
     }
+    if (!arguments.empty() && arguments[0] == "doctor") {
+        if (arguments.size() != 1) {
+            return fail("doctor takes no arguments");
+        }
+        options.command = LoggerOptions::Command::Doctor;
+        return options;
+    }
     int sources = 0;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
@@ -67,6 +74,9 @@ LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments) {
             ++sources;
         } else if (arg == "--no-repeat") {
             options.repeat = false;
+        } else if (arg == "--mqtt-password") {
+            return fail("--mqtt-password is not taken: a command line is visible to every user. "
+                        "Give the password in a file (--mqtt-password-file) or in MQTT_PASSWORD");
         } else if (!hasValue) {
             return fail(arg.starts_with("--") ? arg + " needs a value"
                                               : "unknown argument '" + arg + "'");
@@ -111,6 +121,28 @@ LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments) {
             }
         } else if (arg == "--output") {
             options.outputPath = value();
+        } else if (arg == "--format") {
+            const std::string& format = value();
+            if (format != "text" && format != "jsonl") {
+                return fail("--format takes text or jsonl");
+            }
+            options.format = format == "text" ? RowFormat::Text : RowFormat::Jsonl;
+        } else if (arg == "--mqtt") {
+            std::string why;
+            options.mqtt = record::ParseMqttAddress(value(), why);
+            if (!options.mqtt) {
+                return fail("--mqtt: " + why);
+            }
+        } else if (arg == "--mqtt-user") {
+            options.mqttUser = value();
+        } else if (arg == "--mqtt-password-file") {
+            options.mqttPasswordFile = value();
+        } else if (arg == "--mqtt-queue") {
+            const auto rows = AtLeast(value(), 1);
+            if (!rows) {
+                return fail("--mqtt-queue takes a number of rows, 1 or more");
+            }
+            options.mqttQueueRows = static_cast<std::size_t>(*rows);
         } else {
             return fail("unknown argument '" + arg + "'");
         }
@@ -122,15 +154,23 @@ LoggerOptions ParseLoggerOptions(const std::vector<std::string>& arguments) {
         return fail(sources == 0 ? "name one source: --port, --com, --usb or --input"
                                  : "name only one source");
     }
+    if (!options.mqtt && (!options.mqttUser.empty() || !options.mqttPasswordFile.empty())) {
+        return fail("--mqtt-user and --mqtt-password-file go with --mqtt");
+    }
+    if (options.mqttUser.empty() && !options.mqttPasswordFile.empty()) {
+        return fail("--mqtt-password-file goes with --mqtt-user");
+    }
     return options;
 }
 
 std::string LoggerUsage() {
     return "Usage: meterdesk-log [--port PATH | --com N | --usb | --input FILE] [--interval S]\n"
            "                     [--no-repeat] [--limit N] [--samples N] [--duration S]\n"
-           "                     [--output FILE]\n"
+           "                     [--output FILE] [--format text|jsonl] [--mqtt URL\n"
+           "                     [--mqtt-user NAME [--mqtt-password-file FILE]] [--mqtt-queue N]]\n"
            "       meterdesk-log convert IN OUT\n"
-           "       meterdesk-log recover --list | recover [JOURNAL] OUT\n\n"
+           "       meterdesk-log recover --list | recover [JOURNAL] OUT\n"
+           "       meterdesk-log doctor\n\n"
            "Logs the meter's readings without a window: each logged row goes to standard\n"
            "output at once as a line of the text format (header first); at the end the\n"
            "whole log is written to --output, as XML when its name ends in .xml, else as\n"
@@ -154,13 +194,23 @@ std::string LoggerUsage() {
            "  --samples N    end after N rows\n"
            "  --duration S   end after S seconds\n"
            "  --output FILE  write the log there at the end\n"
+           "  --format F     each row on standard output as text (default) or as one JSON\n"
+           "                 object a line (jsonl)\n"
+           "  --mqtt URL     publish each row's JSON object with QoS 1, URL\n"
+           "                 mqtt://HOST[:PORT]/TOPIC or mqtts://... (TLS, system CAs)\n"
+           "  --mqtt-user NAME          the broker's user name; the password comes from\n"
+           "  --mqtt-password-file FILE this file's first line, else from MQTT_PASSWORD\n"
+           "  --mqtt-queue N rows held while the broker is away (default 100,000); beyond\n"
+           "                 it the oldest are dropped\n"
            "  convert IN OUT load IN and write it as OUT's name chooses\n"
+           "  doctor         list the serial ports and USB cables, what keeps this user\n"
+           "                 from each, and the fix; exit status 0 when all are usable\n"
            "  recover --list the journals of runs that ended without writing their log\n"
            "                 (a crash, a kill, a power loss): path, start, rows\n"
            "  recover [JOURNAL] OUT  write a journal (the newest by default) as OUT,\n"
            "                 then remove it\n\n"
-           "Exit status: 0 done, 1 runtime failure (one line on standard error), 2 bad\n"
-           "arguments.\n";
+           "Exit status: 0 done, 1 runtime failure (one line on standard error; with --mqtt\n"
+           "also rows that did not reach the broker), 2 bad arguments.\n";
 }
 
 } // namespace meterdesk::app

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "record/MqttPublisher.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,6 +13,9 @@ namespace meterdesk::app {
 // Where meterdesk-log takes the meter's bytes from.
 enum class LogSource : std::uint8_t { None, SerialPath, ComNumber, Usb, InputFile };
 
+// How each logged row is printed on standard output.
+enum class RowFormat : std::uint8_t { Text, Jsonl };
+
 // What meterdesk-log was asked to do.
 struct LoggerOptions {
     enum class Command : std::uint8_t {
@@ -17,6 +23,7 @@ struct LoggerOptions {
         Convert,
         RecoverList,
         Recover,
+        Doctor,
         Help,
         Version
     } command = Command::Log;
@@ -34,6 +41,14 @@ struct LoggerOptions {
     std::string convertTo;
     std::string recoverJournal; // recover [JOURNAL] OUT; empty: the newest
     std::string recoverTo;
+
+    // Where each logged row goes besides the table.
+    RowFormat format = RowFormat::Text;                 // --format text|jsonl
+    std::optional<record::MqttAddress> mqtt;            // --mqtt URL
+    std::string mqttUser;                               // --mqtt-user NAME
+    std::string mqttPasswordFile;                       // --mqtt-password-file FILE
+    std::size_t mqttQueueRows = record::kMqttQueueRows; // --mqtt-queue N
+
     std::string error; // set when the arguments make no sense
 };
 

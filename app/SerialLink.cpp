@@ -62,7 +62,8 @@ void TFCOMM::EnterSerialState(bool connected) {
         // Showing the connected state over a closed port would claim a link
         // that is not there: say why, and stay disconnected.
         const std::string portName = link::PortName(COMM2.ComPort());
-        ShowError(link::DescribeOpenFailure(portName, COMM2.DevicePath(), COMM2.LastOpenResult()));
+        ShowError(link::DescribeOpenFailure(portName, COMM2.DevicePath(), COMM2.LastOpenResult(),
+                                            link::PortDoctor({}, link::CurrentUser())));
         COMCon->setChecked(false);
         EnterSerialState(false);
         return;

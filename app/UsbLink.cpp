@@ -64,7 +64,8 @@ void TFCOMM::BindUsbLink() {
     usb_ = std::make_unique<link::UsbConnection>(
         HidCtl, *usbView_, state_, profile_,
         link::BridgeReportHandlers{link::TJvHidDataEvent::Of<&TFCOMM::HidHeronRData>(this),
-                                   link::TJvHidDataEvent::Of<&TFCOMM::HidPipitRData>(this)});
+                                   link::TJvHidDataEvent::Of<&TFCOMM::HidPipitRData>(this)},
+        link::PortDoctor({}, link::CurrentUser()));
     HidCtl.SetOnEnumerate(link::TJvHidEnumerateEvent::Of<&TFCOMM::HidCtlEnumerate>(this));
     HidCtl.SetOnArrival(link::TJvHidPlugEvent::Of<&TFCOMM::HidCtlArrival>(this));
     HidCtl.SetOnRemoval(link::TJvHidPlugEvent::Of<&TFCOMM::HidCtlRemoval>(this));

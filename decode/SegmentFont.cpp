@@ -90,4 +90,11 @@ std::string SymbolFontText(std::string_view text) {
     return shown;
 }
 
+std::string UnitSymbolText(std::string_view unit) {
+    if (unit.size() > 1 && unit.front() == 'u') {
+        return std::string(GlyphText(Glyph::Micro)) + SymbolFontText(unit.substr(1));
+    }
+    return SymbolFontText(unit);
+}
+
 } // namespace meterdesk::decode

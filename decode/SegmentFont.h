@@ -40,4 +40,9 @@ Glyph SymbolFontGlyph(char c);
 // plain-text exports of what is on screen); stored texts never change.
 std::string SymbolFontText(std::string_view text);
 
+// A unit text as a person reads it, in UTF-8: the symbol characters as
+// above, and the micro prefix, which decoding writes as a plain "u" ("uA",
+// "uF"), as the micro sign: "k*" is "kΩ", "uA" is "µA", "#" is "°C".
+std::string UnitSymbolText(std::string_view unit);
+
 } // namespace meterdesk::decode

@@ -3,10 +3,12 @@
 namespace meterdesk::link {
 
 std::string DescribeOpenFailure(const std::string& portName, const std::string& devicePath,
-                                const OpenResult& result) {
+                                const OpenResult& result, const PortDoctor& doctor) {
     if (devicePath.empty()) {
-        return portName + " cannot be opened: this computer has no serial port for it.\n\n"
-                          "Plug in the USB-RS232 adapter, or choose another port.";
+        return portName +
+               " cannot be opened: this computer has no serial port for it.\n\n"
+               "Plug in the USB-RS232 adapter, or choose another port." +
+               doctor.Explain(DeviceKind::SerialPort, {});
     }
     std::string text = portName + " (" + devicePath + ") cannot be opened: " + result.reason + ".";
     switch (result.failure) {
@@ -24,7 +26,7 @@ std::string DescribeOpenFailure(const std::string& portName, const std::string& 
     case OpenFailure::Other:
         break;
     }
-    return text;
+    return text + doctor.Explain(DeviceKind::SerialPort, devicePath);
 }
 
 std::string DescribeLinkLost(const std::string& portName, const std::string& devicePath) {

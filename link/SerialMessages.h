@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/PortDoctor.h"
 #include "link/SerialPort.h"
 
 #include <string>
@@ -7,9 +8,10 @@
 namespace meterdesk::link {
 
 // What the user is told when a port does not open: the port, its device,
-// the system's reason and, where there is one, what to do about it.
+// the system's reason and, where there is one, what to do about it; then
+// what the doctor finds in the way.
 std::string DescribeOpenFailure(const std::string& portName, const std::string& devicePath,
-                                const OpenResult& result);
+                                const OpenResult& result, const PortDoctor& doctor);
 
 // What the trace (and the logger's standard error) say when a connected
 // port's device disappears, and when it is back.

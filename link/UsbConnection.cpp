@@ -44,7 +44,9 @@ std::array<std::uint8_t, 10> BridgeSetupReport(const base::ModelProfile& profile
     return report;
 }
 
-std::string DescribeBridgeWithoutAccess(const link::TJvHidDevice& device) {
+std::string DescribeBridgeWithoutAccess(const link::TJvHidDevice& device,
+                                        const PortDoctor* doctor) {
+    const std::string& path = device.PnPInfo().InterfacePath();
     return "The USB interface cable is plugged in (" + device.PnPInfo().InterfacePath() +
            "), but this user may not read and write it.\n\n"
            "Install the udev rule that comes with meterdesk, then unplug the cable and plug it "
@@ -52,7 +54,8 @@ std::string DescribeBridgeWithoutAccess(const link::TJvHidDevice& device) {
            "sudo cp packaging/70-meterdesk-usb-bridge.rules /etc/udev/rules.d/\n"
            "sudo udevadm control --reload\n\n"
            "An installation into /usr brings the rule along (see \"USB cable on Linux\" in the "
-           "README).";
+           "README)." +
+           (doctor != nullptr ? doctor->Explain(DeviceKind::UsbBridge, path) : std::string());
 }
 
 std::string DescribeDevice(link::TJvHidDevice& device) {
@@ -71,9 +74,9 @@ std::string DescribeDevice(link::TJvHidDevice& device) {
 
 UsbConnection::UsbConnection(link::TJvHidDeviceController& controller, UsbLinkView& view,
                              base::MeasurementState& state, const base::ModelProfile& profile,
-                             BridgeReportHandlers handlers)
+                             BridgeReportHandlers handlers, std::optional<PortDoctor> doctor)
     : controller_(controller), view_(view), state_(state), profile_(profile),
-      handlers_(std::move(handlers)) {}
+      handlers_(std::move(handlers)), doctor_(std::move(doctor)) {}
 
 UsbConnection::~UsbConnection() {
     StopReading();
@@ -222,7 +225,8 @@ void UsbConnection::USBConClick() {
         const bool connecting = view_.UsbConDown();
         view_.SetUsbConUp();
         if (connecting && CurrentDevice_ != nullptr) {
-            view_.ShowInformation(DescribeBridgeWithoutAccess(*CurrentDevice_));
+            view_.ShowInformation(
+                DescribeBridgeWithoutAccess(*CurrentDevice_, doctor_ ? &*doctor_ : nullptr));
         }
         return;
     }

@@ -3,10 +3,12 @@
 #include "base/MeasurementState.h"
 #include "base/ModelProfile.h"
 #include "link/HidController.h"
+#include "link/PortDoctor.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,8 +69,10 @@ std::string DeviceCaption(link::TJvHidDevice& HidDev);
 // checked profile flags.
 std::array<std::uint8_t, 10> BridgeSetupReport(const base::ModelProfile& profile);
 
-// What the user is told when the bridge is there but may not be read.
-std::string DescribeBridgeWithoutAccess(const link::TJvHidDevice& device);
+// What the user is told when the bridge is there but may not be read, and
+// what the doctor (when there is one) finds in the way.
+std::string DescribeBridgeWithoutAccess(const link::TJvHidDevice& device,
+                                        const PortDoctor* doctor = nullptr);
 
 // What the "Info" button shows for a device.
 std::string DescribeDevice(link::TJvHidDevice& device);
@@ -80,7 +84,7 @@ class UsbConnection {
 public:
     UsbConnection(link::TJvHidDeviceController& controller, UsbLinkView& view,
                   base::MeasurementState& state, const base::ModelProfile& profile,
-                  BridgeReportHandlers handlers);
+                  BridgeReportHandlers handlers, std::optional<PortDoctor> doctor = std::nullopt);
     ~UsbConnection();
     UsbConnection(const UsbConnection&) = delete;
     UsbConnection& operator=(const UsbConnection&) = delete;
@@ -127,6 +131,7 @@ private:
     base::MeasurementState& state_;
     const base::ModelProfile& profile_;
     BridgeReportHandlers handlers_;
+    std::optional<PortDoctor> doctor_;
     std::vector<Line> lines_;
     link::TJvHidDevice* CurrentDevice_ = nullptr;
     bool linkUp_ = false;  // "USB Connect" started the link and nothing stopped it

@@ -8,6 +8,7 @@
 #include "sim/PtyEndpoint.h"
 #include "sim/VirtualMeter.h"
 #include "tests/support/DecodingChain.h"
+#include "tests/support/MosquittoBroker.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <functional>
 #include <optional>
 #include <poll.h>
+#include <regex>
 #include <signal.h>
 #include <sstream>
 #include <string>
@@ -254,6 +256,42 @@ TEST(MeterdeskLog, IntervalDoesWhatItsHelpSays) {
     EXPECT_EQ(every.Lines().size(), 21U);
 }
 
+TEST(MeterdeskLog, JsonLinesAndTheBrokerCarryEveryRowInOrder) {
+    sim::VirtualMeter meter(sim::Scenario::Sweep);
+    std::string stream{"\n"};
+    for (int i = 0; i < 40; ++i) {
+        const auto bytes = meter.NextBytes();
+        stream.append(bytes.begin(), bytes.end());
+    }
+    const std::string path = TempPath("json.bin");
+    std::ofstream(path, std::ios::binary) << stream;
+    testing::MosquittoBroker broker;
+    ASSERT_TRUE(broker.Start());
+    testing::QosOneSubscriber subscriber(broker.Port(), "lab/bench1/dmm1");
+    ASSERT_TRUE(testing::WaitUntil([&] { return subscriber.Subscribed(); }));
+
+    const std::string url =
+        "mqtt://127.0.0.1:" + std::to_string(broker.Port()) + "/lab/bench1/dmm1";
+    Logger logger({"--input", path, "--format", "jsonl", "--mqtt", url});
+    ASSERT_EQ(logger.Wait(), 0) << logger.Errors();
+    const auto lines = logger.Lines();
+    const auto values = DecodedValues(stream);
+    ASSERT_EQ(lines.size(), values.size());
+    const std::regex form(
+        R"re(\{"no":(\d+),"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z",)re"
+        R"re("text":"([^"]*)","value":(-?[0-9.e+-]+|null),"unit":"[^"]*",)re"
+        R"re("unit_text":"[^"]*","coupling":"(AC|DC|)","range":"(AUTO|MANU)"\})re");
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(lines[i], parts, form)) << lines[i];
+        EXPECT_EQ(parts[1], std::to_string(i + 1));
+        EXPECT_EQ(parts[2], values[i]);
+    }
+    // The broker got the very same objects, in the same order.
+    ASSERT_TRUE(testing::WaitUntil([&] { return subscriber.Messages().size() >= lines.size(); }));
+    EXPECT_EQ(subscriber.Messages(), lines);
+}
+
 TEST(MeterdeskLog, ConvertTextToXmlAndBackGivesTheSameBytes) {
     const std::string text = TempPath("log.txt");
     const std::string xml = TempPath("log.xml");
@@ -448,6 +486,12 @@ TEST(MeterdeskLog, FailuresAndBadArgumentsHaveTheirStatus) {
     EXPECT_EQ(bad.Wait(), 2);
     EXPECT_THAT(bad.Errors(), ::testing::HasSubstr("Usage: meterdesk-log"));
     EXPECT_EQ(Logger({"--help"}).Wait(), 0);
+
+    Logger password({"--input", "-", "--mqtt", "mqtt://h/t", "--mqtt-password", "secret"});
+    EXPECT_EQ(password.Wait(), 2);
+    EXPECT_THAT(password.Errors(), ::testing::HasSubstr("MQTT_PASSWORD"));
+    EXPECT_EQ(Logger({"--input", "-", "--mqtt", "mqtt://h/+/t"}).Wait(), 2);
+    EXPECT_EQ(Logger({"--input", "-", "--format", "csv"}).Wait(), 2);
 }
 
 } // namespace

@@ -141,7 +141,8 @@ TEST_F(DriverFixture, FailedOpenStaysClosedAndKeepsTheReason) {
     EXPECT_FALSE(fake.timer->active);
     EXPECT_EQ(driver.LastOpenResult().failure, OpenFailure::PermissionDenied);
     const std::string text =
-        DescribeOpenFailure("COM2", driver.DevicePath(), driver.LastOpenResult());
+        DescribeOpenFailure("COM2", driver.DevicePath(), driver.LastOpenResult(),
+                            PortDoctor(SystemRoot{::testing::TempDir() + "no-such-root"}, {}));
     EXPECT_THAT(text, ::testing::HasSubstr("COM2 (/dev/ttyFAKE1)"));
     EXPECT_THAT(text, ::testing::HasSubstr("Permission denied"));
     EXPECT_THAT(text, ::testing::HasSubstr("dialout"));
