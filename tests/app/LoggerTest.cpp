@@ -8,6 +8,7 @@
 #include "sim/PtyEndpoint.h"
 #include "sim/VirtualMeter.h"
 #include "tests/support/DecodingChain.h"
+#include "tests/support/LoggerProcess.h"
 #include "tests/support/MosquittoBroker.h"
 
 #include <gmock/gmock.h>
@@ -35,104 +36,15 @@
 namespace meterdesk {
 namespace {
 
-// A running meterdesk-log with its standard output and error collected.
-class Logger {
+// A running meterdesk-log with its standard output and error collected; its
+// standard input gets `input` and is closed at once.
+class Logger : public testing::LoggerProcess {
 public:
-    explicit Logger(const std::vector<std::string>& arguments, const std::string& input = {}) {
-        int out[2];
-        int err[2];
-        int in[2];
-        EXPECT_EQ(pipe(out), 0);
-        EXPECT_EQ(pipe(err), 0);
-        EXPECT_EQ(pipe(in), 0);
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            dup2(err[1], 2);
-            for (int fd : {out[0], out[1], err[0], err[1], in[0], in[1]}) {
-                close(fd);
-            }
-            std::vector<char*> argv{const_cast<char*>(MD_LOGGER_PATH)};
-            for (const std::string& argument : arguments) {
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            }
-            argv.push_back(nullptr);
-            execv(MD_LOGGER_PATH, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        close(err[1]);
-        close(in[0]);
-        if (!input.empty()) {
-            EXPECT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-        }
-        close(in[1]);
-        out_ = out[0];
-        err_ = err[0];
-        fcntl(out_, F_SETFL, O_NONBLOCK);
-        fcntl(err_, F_SETFL, O_NONBLOCK);
+    explicit Logger(const std::vector<std::string>& arguments, const std::string& input = {})
+        : LoggerProcess(arguments, {}) {
+        Feed(input);
+        CloseInput();
     }
-    ~Logger() {
-        if (pid_ > 0 && status_ < 0) {
-            kill(pid_, SIGKILL);
-            Wait();
-        }
-        close(out_);
-        close(err_);
-    }
-
-    void Drain() {
-        char buffer[4096];
-        ssize_t n = 0;
-        while ((n = read(out_, buffer, sizeof buffer)) > 0) {
-            stdout_.append(buffer, static_cast<std::size_t>(n));
-        }
-        while ((n = read(err_, buffer, sizeof buffer)) > 0) {
-            stderr_.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    bool Exited() {
-        Drain();
-        int status = 0;
-        if (status_ < 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-            Drain();
-        }
-        return status_ >= 0;
-    }
-    int Wait() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!Exited() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return status_;
-    }
-    void Signal(int number) { kill(pid_, number); }
-    std::vector<std::string> Lines() {
-        Drain();
-        std::vector<std::string> lines;
-        std::istringstream text(stdout_);
-        for (std::string line; std::getline(text, line);) {
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            lines.push_back(line);
-        }
-        return lines;
-    }
-    const std::string& Errors() {
-        Drain();
-        return stderr_;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
-    int status_ = -1;
-    std::string stdout_;
-    std::string stderr_;
 };
 
 std::string ValueOf(const std::string& line) {
@@ -470,7 +382,7 @@ TEST(MeterdeskLog, AnInterruptedConvertLeavesNoTemporaryFileBehind) {
         GTEST_SKIP() << "the convert finished before its save could be interrupted";
     }
     convert.Signal(SIGINT);
-    EXPECT_EQ(convert.Wait(), 128); // died of the signal
+    EXPECT_EQ(convert.Wait(), 128 + SIGINT); // died of the signal
     EXPECT_EQ(temporaries(), 0U);
     EXPECT_EQ(ReadFile(packet.string()), "old");
     std::filesystem::remove_all(folder);
