@@ -17,7 +17,7 @@ namespace {
 std::size_t Utf8Length(std::string_view text, std::size_t at) {
     const auto byte = static_cast<unsigned char>(text[at]);
     const std::size_t length = byte >= 0xF0 && byte < 0xF5   ? 4
-                               : byte >= 0xE0                ? 3
+                               : byte >= 0xE0 && byte < 0xF0 ? 3
                                : byte >= 0xC2 && byte < 0xE0 ? 2
                                                              : 0;
     if (length == 0 || at + length > text.size()) {

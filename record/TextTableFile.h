@@ -66,7 +66,7 @@ private:
 
     MeasurementTable& table_;
     std::size_t total_;
-    const WalkProgress& progress_;
+    WalkProgress progress_; // a copy: callers pass temporaries
     LoadOutcome outcome_;
     std::string partial_; // a line cut by the end of a block
     std::size_t lines_ = 0;

@@ -36,6 +36,17 @@
 namespace meterdesk {
 namespace {
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MD_UNDER_ADDRESS_SANITIZER
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(MD_UNDER_ADDRESS_SANITIZER)
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+
 // A running meterdesk-log with its standard output and error collected; its
 // standard input gets `input` and is closed at once.
 class Logger : public testing::LoggerProcess {
@@ -229,25 +240,19 @@ TEST(MeterdeskLog, ConvertSaysWhyItCannotLoadAndEndsCleanlyOutOfMemory) {
     EXPECT_THAT(row.Errors(), ::testing::HasSubstr("line 3 is not a row"));
 
     // A sparse data packet of 100 GB cannot be held: one line and status 1,
-    // not an abort. (The sanitizers' allocator is told to fail as malloc does.)
+    // not an abort. AddressSanitizer's operator new dies on exhaustion instead
+    // of throwing, so that build cannot show it.
     const std::string huge = TempPath("huge.xml");
     const int fd = open(huge.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(ftruncate(fd, off_t{100} << 30), 0);
     close(fd);
-    const char* found = getenv("ASAN_OPTIONS");
-    const std::optional<std::string> sanitizer =
-        found != nullptr ? std::optional<std::string>(found) : std::nullopt;
-    setenv("ASAN_OPTIONS", (sanitizer.value_or("") + ":allocator_may_return_null=1").c_str(), 1);
-    Logger tooLarge({"convert", huge, out});
-    if (sanitizer) {
-        setenv("ASAN_OPTIONS", sanitizer->c_str(), 1);
-    } else {
-        unsetenv("ASAN_OPTIONS");
+    if (!kUnderAddressSanitizer) {
+        Logger tooLarge({"convert", huge, out});
+        EXPECT_EQ(tooLarge.Wait(), 1);
+        EXPECT_THAT(tooLarge.Errors(), ::testing::HasSubstr("out of memory"));
+        EXPECT_EQ(std::count(tooLarge.Errors().begin(), tooLarge.Errors().end(), '\n'), 1);
     }
-    EXPECT_EQ(tooLarge.Wait(), 1);
-    EXPECT_THAT(tooLarge.Errors(), ::testing::HasSubstr("out of memory"));
-    EXPECT_EQ(std::count(tooLarge.Errors().begin(), tooLarge.Errors().end(), '\n'), 1);
     unlink(huge.c_str());
     EXPECT_NE(access(out.c_str(), F_OK), 0);
 }

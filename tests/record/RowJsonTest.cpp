@@ -67,11 +67,18 @@ TEST(RowJson, UnitsWithSymbolsReadAsTheirSigns) {
 }
 
 TEST(RowJson, TextsAreEscapedIntoValidJson) {
-    const TableRow row{7, "", "\"A\\", std::string("a\x01\tb"), std::string("\xFF\xC2", 2), ""};
+    // A lead byte above F4 starts no sequence, even before continuation bytes.
+    const TableRow row{7,
+                       "",
+                       "\"A\\",
+                       std::string("a\x01\tb"),
+                       std::string("\xFF\xC2", 2),
+                       std::string("\xFF\xBD\x97", 3)};
     const std::string json = RowJson(row, kArrival, {});
     EXPECT_NE(json.find(R"("coupling":"\"A\\")"), std::string::npos) << json;
     EXPECT_NE(json.find(R"("text":"a\u0001\u0009b")"), std::string::npos) << json;
     EXPECT_NE(json.find("\"unit_text\":\"\uFFFD\uFFFD\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"range\":\"\uFFFD\uFFFD\uFFFD\""), std::string::npos) << json;
     TableRow unnumbered = row;
     unnumbered.HasNo = false;
     EXPECT_EQ(RowJson(unnumbered, kArrival, {}).rfind("{\"no\":null,", 0), 0U);
