@@ -26,6 +26,9 @@
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -130,6 +133,7 @@ void TFCOMM::BindDecoding() {
     viewRefresh_->setSingleShot(true);
     viewRefresh_->setInterval(decode::kViewRefreshPeriod);
     connect(viewRefresh_, &QTimer::timeout, this, [this] { ViewRefreshTimer(); });
+    chartSurface_->SetRefreshDriver([this] { ScheduleViewRefresh(); });
     handOffs.PanelChanged = [this] {
         displayRefresh_.PanelChanged();
         ScheduleViewRefresh();
@@ -157,15 +161,16 @@ void TFCOMM::TraceFrame(const std::string& frameText) {
 
 void TFCOMM::ScheduleViewRefresh() {
     if (!viewRefresh_->isActive()) {
-        viewRefresh_->start();
+        viewRefresh_->start(viewPace_.Delay());
     }
 }
 
 void TFCOMM::ViewRefreshTimer() {
+    viewPace_.Refreshed();
     if (gridPace_.TakeDue()) {
         RefreshGrid();
     } else if (gridPace_.Waiting()) {
-        viewRefresh_->start(); // the grid's turn comes at a later pass
+        viewRefresh_->start(viewPace_.Delay()); // the grid's turn comes at a later pass
     }
     const decode::DisplayUpdate display = displayRefresh_.Take();
     if (display.bar) {
@@ -178,20 +183,46 @@ void TFCOMM::ViewRefreshTimer() {
         Panel1->Draw(panelState_);
     }
     ShowTrace(display.trace);
+    if (chartSurface_->RefreshWanted()) {
+        chartSurface_->RefreshNow();
+    }
 }
 
 void TFCOMM::ShowTrace(const std::vector<std::string>& lines) {
     if (lines.empty()) {
         return;
     }
+    // The lines are appended as new blocks, and the oldest cut to keep the
+    // trace's length, by positions alone: moving a cursor by blocks, as
+    // appending and the document's own block limit do, lays every block it
+    // passes out, which at line rate cost more than the rest of the refresh.
+    QTextDocument* trace = Memo1->document();
     QString text;
     for (const std::string& line : lines) {
-        if (!text.isEmpty()) {
-            text += QLatin1Char('\n');
+        if (!text.isEmpty() || !trace->isEmpty()) {
+            text += QChar::ParagraphSeparator;
         }
         text += QString::fromLatin1(line.c_str());
     }
-    Memo1->appendPlainText(text);
+    QTextCursor cursor(trace);
+    cursor.beginEditBlock();
+    const int blocksAfter =
+        trace->blockCount() - (trace->isEmpty() ? 1 : 0) + static_cast<int>(lines.size());
+    const int excess = blocksAfter - trace->maximumBlockCount();
+    if (trace->maximumBlockCount() > 0 && excess > 0) {
+        const QTextBlock firstKept = trace->findBlockByNumber(excess);
+        if (firstKept.isValid()) {
+            cursor.setPosition(firstKept.position(), QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        } else { // every line now is new
+            cursor.setPosition(trace->characterCount() - 1, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            text = text.mid(text.indexOf(QChar::ParagraphSeparator) + 1);
+        }
+    }
+    cursor.setPosition(trace->characterCount() - 1);
+    cursor.insertText(text);
+    cursor.endEditBlock();
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include "base/Locale.h"
 #include "base/MeasurementState.h"
 #include "base/ModelProfile.h"
+#include "base/RefreshPace.h"
 #include "chart/BarScale.h"
 #include "chart/ChartControl.h"
 #include "chart/JudgeDisplay.h"
@@ -285,6 +286,7 @@ private:
     decode::DisplayRefresh displayRefresh_;
     chart::JudgeDisplay judgeDisplay_;
     record::GridRefreshPace gridPace_{*clock_};
+    base::RefreshPace viewPace_{*clock_, base::kViewRefreshDelay, base::kStreamRefreshPeriod};
     link::LinkWatch linkWatch_{state_, [this] { LinkIdle(); }};
     std::unique_ptr<FilePrompt> fileNames_;
     bool previewOpen_ = false;

@@ -32,6 +32,7 @@ void TFCOMM::BindRecord() {
         DBGrid1->setModel(gridModel_);
         delete placeholder;
         logGrid_->SetColumnWidths();
+        DBGrid1->setItemDelegate(new record::PlainCellDelegate(DBGrid1));
         DBGrid1->setItemDelegateForColumn(4, new record::UnitDelegate(DBGrid1));
     };
     recorder_ = std::make_unique<record::Recorder>(

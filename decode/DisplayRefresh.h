@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/RefreshPace.h"
+
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -10,10 +12,10 @@
 namespace meterdesk::decode {
 
 // The views that follow the meter (the replica, the bar, the reading's box,
-// the trace) are brought up to date at most this often, however fast frames
-// come: a meter's display reads well at ten updates a second and repainting
-// costs.
-inline constexpr std::chrono::milliseconds kViewRefreshPeriod{100};
+// the trace) are brought up to date this long after a change, however fast
+// frames come, and under a steady stream at the stream period
+// (base/RefreshPace.h): repainting costs.
+inline constexpr std::chrono::milliseconds kViewRefreshPeriod = base::kViewRefreshDelay;
 
 // The trace keeps this many lines; older ones are not worth drawing.
 inline constexpr std::size_t kTraceLines = 1000;

@@ -46,15 +46,30 @@ QtChartSurface::QtChartSurface(QChart* chart)
     }
 
     refresh_->setSingleShot(true);
-    refresh_->setInterval(100);
     connect(refresh_, &QTimer::timeout, this, [this] { RefreshNow(); });
 }
 
+void QtChartSurface::SetRefreshDriver(std::function<void()> refreshWanted) {
+    refreshDriver_ = std::move(refreshWanted);
+    if (refreshDriver_ && refresh_->isActive()) {
+        refresh_->stop();
+        refreshWanted_ = true;
+        refreshDriver_();
+    }
+}
+
 void QtChartSurface::ScheduleRefresh() {
+    if (refreshDriver_) {
+        if (!refreshWanted_) {
+            refreshWanted_ = true;
+            refreshDriver_();
+        }
+        return;
+    }
     // A pending refresh is not pushed back: under a steady stream of points
-    // the chart still moves ten times a second.
+    // the chart still moves five times a second.
     if (!refresh_->isActive()) {
-        refresh_->start();
+        refresh_->start(pace_.Delay());
     }
 }
 
@@ -107,6 +122,8 @@ void QtChartSurface::Repaint() {
 
 void QtChartSurface::RefreshNow() {
     refresh_->stop();
+    refreshWanted_ = false;
+    pace_.Refreshed();
     // Before the chart is laid out its plot area has no width yet.
     constexpr int kColumnsBeforeLayout = 300;
     const int laidOut = static_cast<int>(chart_->plotArea().width());

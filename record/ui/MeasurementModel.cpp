@@ -3,7 +3,10 @@
 #include "decode/ui/GlyphPainter.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QPainter>
+
+#include <cmath>
 
 namespace meterdesk::record {
 
@@ -86,15 +89,76 @@ Qt::ItemFlags MeasurementModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+namespace {
+
+QStyle* StyleOf(const QStyleOptionViewItem& option) {
+    return option.widget != nullptr ? option.widget->style() : QApplication::style();
+}
+
+QPalette::ColorGroup ColorGroupOf(const QStyleOptionViewItem& option) {
+    if (!option.state.testFlag(QStyle::State_Enabled)) {
+        return QPalette::Disabled;
+    }
+    return option.state.testFlag(QStyle::State_Active) ? QPalette::Normal : QPalette::Inactive;
+}
+
+} // namespace
+
+bool PlainCellDelegate::IsPlain(const QStyleOptionViewItem& option) {
+    constexpr auto kMarked = QStyle::State_Selected | QStyle::State_HasFocus;
+    return (option.state & kMarked) == 0 &&
+           !option.features.testFlag(QStyleOptionViewItem::Alternate) &&
+           option.backgroundBrush.style() == Qt::NoBrush;
+}
+
+void PlainCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+    if (!IsPlain(option)) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    const QString text = displayText(index.data(Qt::DisplayRole), option.locale);
+    // The style's text box: the cell less its focus margin each side.
+    const int margin =
+        StyleOf(option)->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1;
+    const QRect box = option.rect.adjusted(margin, 0, -margin, 0);
+    const QFontMetricsF metrics(option.font);
+    const qreal width = metrics.horizontalAdvance(text);
+    if (width > box.width()) {
+        QStyledItemDelegate::paint(painter, option, index); // elided by the style
+        return;
+    }
+    const QVariant aligned = index.data(Qt::TextAlignmentRole);
+    const Qt::Alignment alignment = QStyle::visualAlignment(
+        option.direction, aligned.isValid() ? Qt::Alignment(aligned.toInt())
+                                            : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    // One line, placed as the style places its layout: the line's box
+    // aligned in whole pixels, the text aligned within the line.
+    const int lineHeight = static_cast<int>(std::ceil(metrics.ascent() + metrics.descent()));
+    const QRect line = QStyle::alignedRect(option.direction, alignment & Qt::AlignVertical_Mask,
+                                           QSize(box.width(), lineHeight), box);
+    qreal x = line.left();
+    if (alignment.testFlag(Qt::AlignRight)) {
+        x += line.width() - width;
+    } else if (alignment.testFlag(Qt::AlignHCenter)) {
+        x += (line.width() - width) / 2;
+    }
+    painter->save();
+    painter->setFont(option.font);
+    painter->setPen(option.palette.color(ColorGroupOf(option), QPalette::Text));
+    painter->drawText(QPointF(x, line.top() + metrics.ascent()), text);
+    painter->restore();
+}
+
 void UnitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
     QStyleOptionViewItem plain = option;
     initStyleOption(&plain, index);
     const QString unit = plain.text;
     plain.text.clear();
-    const QWidget* widget = option.widget;
-    QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &plain, painter, widget);
+    if (!IsPlain(option)) { // a plain cell has no panel to draw under the symbols
+        StyleOf(option)->drawControl(QStyle::CE_ItemViewItem, &plain, painter, option.widget);
+    }
     decode::SymbolTextStyle text;
     text.height = 12;
     text.alignment = Qt::AlignRight | Qt::AlignVCenter;

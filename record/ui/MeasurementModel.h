@@ -38,10 +38,26 @@ private:
     std::size_t shownRows_;
 };
 
-// Paints the "Unit" column with the segment font's symbols (k* as kΩ).
-class UnitDelegate final : public QStyledItemDelegate {
+// Paints a plain cell (neither selected nor focused, its text fitting) with
+// one text run where the style lays out a text document, as the style would
+// place it; any other cell the style paints. At full line rate the grid
+// repaints every cell five times a second, and the style's layout was most
+// of that cost.
+class PlainCellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+
+protected:
+    // True for a cell with nothing but its text to draw.
+    static bool IsPlain(const QStyleOptionViewItem& option);
+};
+
+// Paints the "Unit" column with the segment font's symbols (k* as kΩ).
+class UnitDelegate final : public PlainCellDelegate {
+public:
+    using PlainCellDelegate::PlainCellDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 };
