@@ -59,7 +59,10 @@ void TFCOMM::BindChart() {
 }
 
 void TFCOMM::ShowPage(std::int32_t page) {
-    Bt10->setText(QString::number(page));
+    const QString number = QString::number(page);
+    if (Bt10->text() != number) { // a button relays itself out at every text set
+        Bt10->setText(number);
+    }
 }
 
 void TFCOMM::BtFillClick() {

@@ -122,8 +122,10 @@ void TFCOMM::ShowCentred() {
 void TFCOMM::BindDecoding() {
     decode::DecodeHandOffs& handOffs = decoder_.handOffs;
     handOffs.FrameSeen = [this] {
-        CONok->show();
-        CONokN->hide();
+        if (CONok->isHidden() || !CONokN->isHidden()) { // showing costs even when shown
+            CONok->show();
+            CONokN->hide();
+        }
     };
     handOffs.TraceFrame = [this](const std::string& frameText) { TraceFrame(frameText); };
     // Repaint rate apart from data rate: what frames change waits for one
@@ -167,14 +169,23 @@ void TFCOMM::ScheduleViewRefresh() {
 
 void TFCOMM::ViewRefreshTimer() {
     viewPace_.Refreshed();
+    // Every view is painted and sent to the screen in one pass after this:
+    // the chart first, since its scene takes its changes on a queued call,
+    // and no view repaints at once.
+    if (chartSurface_->RefreshWanted()) {
+        chartSurface_->RefreshNow();
+    }
     if (gridPace_.TakeDue()) {
         RefreshGrid();
     } else if (gridPace_.Waiting()) {
         viewRefresh_->start(viewPace_.Delay()); // the grid's turn comes at a later pass
     }
     const decode::DisplayUpdate display = displayRefresh_.Take();
-    if (display.bar) {
+    if (display.bar && *display.bar != PBar2->value()) {
+        // A progress bar repaints itself at once when its value moves.
+        PBar2->setUpdatesEnabled(false);
         PBar2->setValue(*display.bar);
+        PBar2->setUpdatesEnabled(true); // a repaint with the rest
     }
     if (const auto look = judgeDisplay_.Take()) {
         ShowJudgement(*look);
@@ -183,9 +194,6 @@ void TFCOMM::ViewRefreshTimer() {
         Panel1->Draw(panelState_);
     }
     ShowTrace(display.trace);
-    if (chartSurface_->RefreshWanted()) {
-        chartSurface_->RefreshNow();
-    }
 }
 
 void TFCOMM::ShowTrace(const std::vector<std::string>& lines) {

@@ -7,12 +7,20 @@
 namespace meterdesk::record {
 
 std::string LocalClockText() {
+    // Readings come many a second: the local time is worked out once a
+    // second (each time a time zone lookup) and its text reused.
+    thread_local std::time_t shownSecond = -1;
+    thread_local std::string shown;
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[16];
-    std::strftime(text, sizeof text, "%H:%M:%S", &local);
-    return text;
+    if (now != shownSecond) {
+        std::tm local{};
+        localtime_r(&now, &local);
+        char text[16];
+        std::strftime(text, sizeof text, "%H:%M:%S", &local);
+        shown = text;
+        shownSecond = now;
+    }
+    return shown;
 }
 
 std::string RowLimitMessage(std::int32_t limit) {

@@ -2,12 +2,40 @@
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QGraphicsLineItem>
 #include <QLineSeries>
 #include <QPen>
 #include <QTimer>
 #include <QValueAxis>
 
 namespace meterdesk::chart {
+
+namespace {
+
+// A new point repaints the whole plot area, and with it the grid's
+// horizontal lines (the dashed minor ones cost most) and the labels, which
+// change only with the ranges. Each of those keeps a picture of itself in
+// device pixels, so a refresh blits it. Tall items (the vertical lines) are
+// drawn afresh: blitting a tall picture hands the work to a thread pool,
+// which costs more than drawing the line.
+void CacheStillItems(QGraphicsItem* item) {
+    for (QGraphicsItem* child : item->childItems()) {
+        bool still = false;
+        if (child->type() == QGraphicsLineItem::Type) {
+            const QLineF line = static_cast<QGraphicsLineItem*>(child)->line();
+            still = line.y1() == line.y2();
+        } else {
+            still = child->type() == QGraphicsTextItem::Type ||
+                    child->type() == QGraphicsSimpleTextItem::Type;
+        }
+        if (still && child->cacheMode() != QGraphicsItem::DeviceCoordinateCache) {
+            child->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
+        }
+        CacheStillItems(child);
+    }
+}
+
+} // namespace
 
 QtChartSurface::QtChartSurface(QChart* chart)
     : QObject(chart), chart_(chart), areaUpper_(new QLineSeries(chart)),
@@ -43,6 +71,22 @@ QtChartSurface::QtChartSurface(QChart* chart)
          {static_cast<QAbstractSeries*>(area_), static_cast<QAbstractSeries*>(line_)}) {
         series->attachAxis(bottomAxis_);
         series->attachAxis(valueAxis_);
+    }
+    // The axes' lines in cosmetic pens: the same single pixel on the screen,
+    // but a line item in a pen with a width works its bounding box out by
+    // stroking its outline, at every repaint.
+    for (QValueAxis* axis : {bottomAxis_, valueAxis_}) {
+        QPen line = axis->linePen();
+        QPen grid = axis->gridLinePen();
+        QPen minorGrid = axis->minorGridLinePen();
+        for (QPen* pen : {&line, &grid, &minorGrid}) {
+            if (pen->widthF() == 1) {
+                pen->setWidth(0);
+            }
+        }
+        axis->setLinePen(line);
+        axis->setGridLinePen(grid);
+        axis->setMinorGridLinePen(minorGrid);
     }
 
     refresh_->setSingleShot(true);
@@ -130,6 +174,7 @@ void QtChartSurface::RefreshNow() {
     const int columns = laidOut > 1 ? laidOut : kColumnsBeforeLayout;
     bottomAxis_->setRange(bottomMin_, bottomMax_);
     valueAxis_->setRange(valueMin_, valueMax_);
+    CacheStillItems(chart_); // the ranges may have made new ticks and labels
     // Readings far off the value axis (another range's) are held one axis
     // span beyond it: filling the area to them would cost the painter dearly.
     const double span = valueMax_ - valueMin_;
