@@ -13,7 +13,7 @@ namespace meterdesk::record {
 // pass faster than anyone reads them.
 class GridRefreshPace {
 public:
-    static constexpr std::chrono::milliseconds kPeriod{200};
+    static constexpr std::chrono::milliseconds kPeriod{400};
     // Taken off the period so that a view refresh a little early (a late
     // timer before it) still counts.
     static constexpr std::chrono::milliseconds kSlack{50};
