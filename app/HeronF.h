@@ -222,8 +222,9 @@ private:
     void TraceFrame(const std::string& frameText);
     void ScheduleViewRefresh();
     void ShowTrace(const std::vector<std::string>& lines);
-    // Marks the grid for a view refresh, which shows the rows waiting and
-    // moves the current row to the last.
+    // Marks the grid for the next view refresh, which shows the rows waiting
+    // and moves the current row to the last (after a person's own doing;
+    // logged rows keep the grid's pace).
     void ScheduleGridRefresh();
     void RefreshGrid();
     // Keeps the grid's rows out from under the window's scroll bar.

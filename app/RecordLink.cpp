@@ -27,7 +27,10 @@ namespace meterdesk::app {
 
 void TFCOMM::BindRecord() {
     hooks_.CreateTable = [this] {
-        gridModel_ = new record::MeasurementModel(cds1, DBGrid1, [this] { ScheduleGridRefresh(); });
+        gridModel_ = new record::MeasurementModel(cds1, DBGrid1, [this] {
+            gridPace_.RowsWaiting(); // logged rows keep the grid's pace
+            ScheduleViewRefresh();
+        });
         QAbstractItemModel* placeholder = DBGrid1->model();
         DBGrid1->setModel(gridModel_);
         delete placeholder;
@@ -89,7 +92,7 @@ void TFCOMM::EndRowLimitNotice() {
 }
 
 void TFCOMM::ScheduleGridRefresh() {
-    gridPace_.RowsWaiting();
+    gridPace_.RowsWaitingNow();
     ScheduleViewRefresh();
 }
 

@@ -7,10 +7,11 @@ bool GridRefreshPace::TakeDue() {
         return false;
     }
     const auto now = clock_.Now();
-    if (lastShown_ && now - *lastShown_ < kPeriod - kSlack) {
+    if (!now_ && lastShown_ && now - *lastShown_ < kPeriod - kSlack) {
         return false;
     }
     waiting_ = false;
+    now_ = false;
     lastShown_ = now;
     return true;
 }

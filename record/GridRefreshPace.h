@@ -23,6 +23,12 @@ public:
     // The table has rows the grid does not show yet, or its current row has
     // to follow the last.
     void RowsWaiting() { waiting_ = true; }
+    // A person's own doing (a load, a save, a restore) changed the table:
+    // the grid follows at the next view refresh, whatever the pace.
+    void RowsWaitingNow() {
+        waiting_ = true;
+        now_ = true;
+    }
     bool Waiting() const { return waiting_; }
     // At a view refresh: true when the grid takes its rows now (they count
     // as shown), false when none wait or the last batch was too recent.
@@ -31,6 +37,7 @@ public:
 private:
     const base::SteadyClock& clock_;
     bool waiting_ = false;
+    bool now_ = false;
     std::optional<base::SteadyClock::time_point> lastShown_;
 };
 

@@ -47,5 +47,18 @@ TEST(GridRefreshPace, ARefreshALittleEarlyStillCounts) {
     EXPECT_TRUE(pace.TakeDue());
 }
 
+TEST(GridRefreshPace, APersonsOwnDoingIsShownAtTheNextRefresh) {
+    base::ManualClock clock;
+    GridRefreshPace pace(clock);
+    pace.RowsWaiting();
+    ASSERT_TRUE(pace.TakeDue());
+    clock.Advance(200ms);
+    pace.RowsWaitingNow(); // a file loaded right after a batch of logged rows
+    EXPECT_TRUE(pace.TakeDue());
+    clock.Advance(200ms);
+    pace.RowsWaiting(); // logged rows after it keep the pace again
+    EXPECT_FALSE(pace.TakeDue());
+}
+
 } // namespace
 } // namespace meterdesk::record
