@@ -212,8 +212,9 @@ void TFCOMM::ShowTrace(const std::vector<std::string>& lines) {
         }
         text += QString::fromLatin1(line.c_str());
     }
+    // The cut and the append are two edits: as one, the document would
+    // relay out every block between them.
     QTextCursor cursor(trace);
-    cursor.beginEditBlock();
     const int blocksAfter =
         trace->blockCount() - (trace->isEmpty() ? 1 : 0) + static_cast<int>(lines.size());
     const int excess = blocksAfter - trace->maximumBlockCount();
@@ -230,7 +231,6 @@ void TFCOMM::ShowTrace(const std::vector<std::string>& lines) {
     }
     cursor.setPosition(trace->characterCount() - 1);
     cursor.insertText(text);
-    cursor.endEditBlock();
 }
 
 namespace {
