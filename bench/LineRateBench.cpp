@@ -2,7 +2,9 @@
 // COM1, connects, and for the given time counts the frames decoded, the
 // frames lost (when the stream numbers its readings one by one), the rows
 // logged, the longest any event took to handle on the main thread, and the
-// CPU the whole program used. Run through bench/line_rate.sh.
+// CPU the whole program used. The window keeps its journal, as the program
+// does (in a folder of its own under the temporary folder, removed at the
+// end), unless told "no-journal". Run through bench/line_rate.sh.
 #include "app/Controls.h"
 #include "app/HeronF.h"
 #include "link/PortNames.h"
@@ -16,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <time.h>
@@ -92,13 +95,15 @@ double CpuSeconds() {
 int main(int argc, char** argv) {
     using namespace meterdesk;
     TimingApplication application(argc, argv);
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: line_rate_bench DEVICE SECONDS [numbered|unnumbered]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr, "usage: line_rate_bench DEVICE SECONDS [numbered|unnumbered] "
+                             "[journal|no-journal]\n");
         return 2;
     }
     const std::string device = argv[1];
     const int seconds = std::atoi(argv[2]);
-    const bool numbered = argc == 3 || std::string(argv[3]) != "unnumbered";
+    const bool numbered = argc < 4 || std::string(argv[3]) != "unnumbered";
+    const bool journal = argc < 5 || std::string(argv[4]) != "no-journal";
 
     auto ports =
         std::make_shared<link::ListedPortDirectory>([] { return std::vector<std::string>{}; });
@@ -107,6 +112,12 @@ int main(int argc, char** argv) {
     app::TFCOMM window(base::MakeSystemLocale(), base::kBuildProfile,
                        link::MakeQtSerialPlatform(ports));
     window.ShowCentred();
+    const std::filesystem::path journalFolder =
+        std::filesystem::temp_directory_path() /
+        ("line_rate_bench_journal_" + std::to_string(QCoreApplication::applicationPid()));
+    if (journal) {
+        window.OpenJournal(journalFolder.string());
+    }
 
     // A numbered stream counts -4000 .. 3999 and around again.
     long long lost = 0;
@@ -159,6 +170,9 @@ int main(int argc, char** argv) {
                 application.longestCpuMs, application.slowCpuEvents);
     std::printf("skipped frames: %llu\n", static_cast<unsigned long long>(decoder.SkippedFrames()));
     std::printf("cpu: %.2f %% of one core\n", 100.0 * cpu / wall);
+    std::printf("journal: %s\n", window.journal() != nullptr ? "kept" : "none");
     const bool everyFrameLogged = window.table().RowCount() - rowsBefore == decoded;
+    std::error_code ignored;
+    std::filesystem::remove_all(journalFolder, ignored);
     return lost == 0 && everyFrameLogged ? 0 : 1;
 }

@@ -1,20 +1,23 @@
 #!/usr/bin/env bash
 # The meter's full line rate through a real pseudo-terminal into the window:
 # every frame must be decoded, and the program's CPU is printed.
-# Usage: bench/line_rate.sh [--stream counting|wander|changing] [--x11]
+# Usage: bench/line_rate.sh [--stream counting|wander|changing] [--x11] [--no-journal]
 #                           [SECONDS] [BUILD_DIR]     (defaults: counting, 60, build/default)
 #   counting  DC volts counting -4000..3999 one by one (frames lost are counted)
 #   wander    DC volts on auto range wandering, stepping range now and then
 #   changing  counting, with another function and range every frame
 #   --x11     a real X server: a private Xvfb (else the offscreen platform)
+#   --no-journal  the window without its journal (the program always keeps one)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 stream=counting
 x11=false
+journal=journal
 while [[ $# -gt 0 && $1 == --* ]]; do
     case $1 in
     --stream) stream=$2; shift 2 ;;
     --x11) x11=true; shift ;;
+    --no-journal) journal=no-journal; shift ;;
     *) echo "line_rate.sh: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -50,4 +53,4 @@ mkfifo "$fifo"
 pids+=($!)
 read -r device <"$fifo"
 echo "virtual meter ($scenario) at 19200 baud on $device"
-"$build/bench/line_rate_bench" "$device" "$seconds" "$numbering"
+"$build/bench/line_rate_bench" "$device" "$seconds" "$numbering" "$journal"
