@@ -174,7 +174,11 @@ void QtChartSurface::RefreshNow() {
     const int columns = laidOut > 1 ? laidOut : kColumnsBeforeLayout;
     bottomAxis_->setRange(bottomMin_, bottomMax_);
     valueAxis_->setRange(valueMin_, valueMax_);
-    CacheStillItems(chart_); // the ranges may have made new ticks and labels
+    const std::array<double, 4> ranges{bottomMin_, bottomMax_, valueMin_, valueMax_};
+    if (ranges != cachedRanges_) { // new ranges may have made new ticks and labels
+        CacheStillItems(chart_);
+        cachedRanges_ = ranges;
+    }
     // Readings far off the value axis (another range's) are held one axis
     // span beyond it: filling the area to them would cost the painter dearly.
     const double span = valueMax_ - valueMin_;

@@ -7,8 +7,10 @@
 
 #include <QObject>
 
+#include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAreaSeries;
 class QChart;
@@ -72,6 +74,7 @@ private:
     base::RefreshPace pace_{*clock_, base::kViewRefreshDelay, base::kStreamRefreshPeriod};
     std::function<void()> refreshDriver_;
     bool refreshWanted_ = false;
+    std::optional<std::array<double, 4>> cachedRanges_; // the axes' when their items were cached
     double bottomMin_ = 0;
     double bottomMax_ = 100;
     double valueMin_ = -4100;
