@@ -1,14 +1,17 @@
-// Scope: the log in the window: the grid's model, the chart and judge after
-// each row, the new-log question and the row-limit menu.
+// Scope: the log in the window: the grid's model and how its cells look,
+// the chart and judge after each row, the new-log question and the
+// row-limit menu.
 #include "chart/ui/QtChartSurface.h"
 #include "record/ui/MeasurementModel.h"
 #include "tests/support/TestWindow.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
 
@@ -49,6 +52,26 @@ TEST_F(LogWindow, EveryFrameBecomesARowTheGridFollows) {
     EXPECT_EQ(window->chartSurface()->ValueCount(), 3U);      // the origin and two readings
     EXPECT_EQ(window->judge->text(), QStringLiteral("Fail")); // overload
     EXPECT_EQ(window->Bt10->text(), QStringLiteral("1"));
+}
+
+TEST_F(LogWindow, PlainCellsLookExactlyAsTheStyleWouldDrawThem) {
+    // Every column's alignment, a value too wide for its column (the style
+    // elides it) and the current row, selected.
+    for (int i = 0; i < 12; ++i) {
+        window->table().Append({i + 1, "08:00:" + std::to_string(10 + i), i % 3 ? "DC" : "AC",
+                                i == 5 ? "10.700" : std::to_string(i) + ".125", "V",
+                                i % 4 ? "AUTO" : "MANU"});
+    }
+    window->ViewRefreshTimer();
+    QTableView& grid = *window->DBGrid1;
+    const QImage drawn = grid.grab().toImage();
+    QAbstractItemDelegate* plain = grid.itemDelegate();
+    QStyledItemDelegate styled;
+    grid.setItemDelegate(&styled);
+    const QImage drawnByStyle = grid.grab().toImage();
+    grid.setItemDelegate(plain);
+    ASSERT_FALSE(drawn.isNull());
+    EXPECT_EQ(drawn, drawnByStyle);
 }
 
 TEST_F(LogWindow, AtTheLimitChartAndJudgeStopWhileThePanelGoesOn) {
