@@ -10,7 +10,9 @@
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
+#include <pthread.h>
 #include <random>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -61,6 +63,27 @@ void ReleasePending(int slot) {
         pendingSaves[static_cast<std::size_t>(slot)].state.store(0, std::memory_order_release);
     }
 }
+
+// Holds the stop signals back while a temporary file is created and
+// registered: one arriving in between would end the program before the file
+// could be found and removed. Held-back signals arrive at the end.
+class StopSignalsHeld {
+public:
+    StopSignalsHeld() {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (const int number : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE}) {
+            sigaddset(&stops, number);
+        }
+        pthread_sigmask(SIG_BLOCK, &stops, &before_);
+    }
+    ~StopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+private:
+    sigset_t before_{};
+};
 
 // A file written through a descriptor. `cutAtEnd`: a file written over in
 // place, which Finish cuts to the bytes written.
@@ -182,16 +205,25 @@ public:
             for (std::size_t i = 0; i < kTemporaryLetters; ++i) {
                 path += kLetters[random() % kLetters.size()];
             }
-            // 0666 less the umask, as any new file; the old file's mode below.
-            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && errno == EEXIST) {
+            int fd = -1;
+            int openError = 0;
+            std::unique_ptr<TemporaryFile> file;
+            {
+                const StopSignalsHeld held;
+                // 0666 less the umask, as any new file; the old file's mode below.
+                fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                openError = errno;
+                if (fd >= 0) {
+                    file = std::make_unique<TemporaryFile>(fd, path);
+                }
+            }
+            if (fd < 0 && openError == EEXIST) {
                 continue;
             }
             if (fd < 0) {
-                error = Reason(errno);
+                error = Reason(openError);
                 return nullptr;
             }
-            auto file = std::make_unique<TemporaryFile>(fd, path);
             if (hasOld) {
                 // The owner where this user may give it, else the group; the
                 // mode last, as a change of owner clears set-id bits.
