@@ -132,8 +132,7 @@ void TFCOMM::BindDecoding() {
     // single-shot refresh, started by the first change after the last.
     viewRefresh_ = new QTimer(this);
     viewRefresh_->setObjectName(QStringLiteral("ViewRefresh"));
-    viewRefresh_->setSingleShot(true);
-    viewRefresh_->setInterval(decode::kViewRefreshPeriod);
+    viewRefresh_->setSingleShot(true); // started with the pace's delay
     connect(viewRefresh_, &QTimer::timeout, this, [this] { ViewRefreshTimer(); });
     chartSurface_->SetRefreshDriver([this] { ScheduleViewRefresh(); });
     handOffs.PanelChanged = [this] {

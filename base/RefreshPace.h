@@ -7,8 +7,9 @@
 
 namespace meterdesk::base {
 
-// The views that follow the meter wait this long after a change, gathering
-// what the next frames change too.
+// The views that follow the meter (the replica, the bar, the judge panel,
+// the trace, the chart) wait this long after a change, however fast frames
+// come, gathering what the next frames change too: repainting costs.
 inline constexpr std::chrono::milliseconds kViewRefreshDelay{100};
 // Under a steady stream their refreshes come this far apart.
 inline constexpr std::chrono::milliseconds kStreamRefreshPeriod{200};

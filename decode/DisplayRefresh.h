@@ -1,8 +1,5 @@
 #pragma once
 
-#include "base/RefreshPace.h"
-
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -10,12 +7,6 @@
 #include <vector>
 
 namespace meterdesk::decode {
-
-// The views that follow the meter (the replica, the bar, the reading's box,
-// the trace) are brought up to date this long after a change, however fast
-// frames come, and under a steady stream at the stream period
-// (base/RefreshPace.h): repainting costs.
-inline constexpr std::chrono::milliseconds kViewRefreshPeriod = base::kViewRefreshDelay;
 
 // The trace keeps this many lines; older ones are not worth drawing.
 inline constexpr std::size_t kTraceLines = 1000;

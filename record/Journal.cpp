@@ -57,13 +57,22 @@ bool MakeFolders(const std::string& path, std::string& error) {
     return true;
 }
 
-std::string UtcStamp(std::int64_t utcMs) {
+// A moment as text in UTC or in local time.
+std::string TimeText(std::int64_t utcMs, bool local, const char* format) {
     const std::time_t seconds = static_cast<std::time_t>(utcMs / 1000);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    std::tm fields{};
+    if (local) {
+        localtime_r(&seconds, &fields);
+    } else {
+        gmtime_r(&seconds, &fields);
+    }
     char text[32];
-    std::strftime(text, sizeof text, "%Y%m%dT%H%M%S", &utc);
+    std::strftime(text, sizeof text, format, &fields);
     return text;
+}
+
+std::string UtcStamp(std::int64_t utcMs) {
+    return TimeText(utcMs, false, "%Y%m%dT%H%M%S");
 }
 
 // An open database that closes itself.
@@ -135,12 +144,7 @@ std::string JournalDirectory() {
 }
 
 std::string LocalDateTimeText(std::int64_t utcMs) {
-    const std::time_t seconds = static_cast<std::time_t>(utcMs / 1000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
+    return TimeText(utcMs, true, "%Y-%m-%d %H:%M:%S");
 }
 
 Journal::Journal(std::string directory, std::string program, UtcClock clock)
