@@ -14,6 +14,7 @@
 #include <mutex>
 #include <netinet/in.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -88,8 +89,15 @@ public:
     // Starts the broker and waits until it takes connections.
     bool Start() {
         const std::string config = (folder_ / "mosquitto.conf").string();
+        const pid_t test = getpid();
         pid_ = fork();
         if (pid_ == 0) {
+            // The broker dies with its test: a test ended by a sanitizer
+            // leaves no broker holding the test runner's output open.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != test) {
+                _exit(127);
+            }
             execl(kBrokerProgram, kBrokerProgram, "-c", config.c_str(),
                   static_cast<char*>(nullptr));
             _exit(127);
