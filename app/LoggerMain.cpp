@@ -18,6 +18,7 @@
 #include "link/UsbConnection.h"
 #include "link/platform/LinuxHid.h"
 #include "link/platform/QtSerialLink.h"
+#include "record/Conversion.h"
 #include "record/DataFiles.h"
 #include "record/Journal.h"
 #include "record/Recorder.h"
@@ -325,15 +326,13 @@ private:
 int Convert(const app::LoggerOptions& options) {
     // Out of memory ends the command with its line, like any other failure.
     try {
-        record::MeasurementTable table;
-        const record::LoadOutcome loaded = record::LoadTable(options.convertFrom, table, false);
-        if (!loaded.ok) {
-            Fail("cannot load " + options.convertFrom + ": " + loaded.error);
+        const record::ConvertOutcome converted =
+            record::ConvertFile(options.convertFrom, options.convertTo);
+        if (converted.loadError) {
+            Fail("cannot load " + options.convertFrom + ": " + *converted.loadError);
         }
-        const record::SaveOutcome saved =
-            record::SaveTable(record::LocalFiles(), table, options.convertTo);
-        if (saved.error) {
-            Fail(record::NotSavedMessage(options.convertTo, *saved.error));
+        if (converted.saveError) {
+            Fail(record::NotSavedMessage(options.convertTo, *converted.saveError));
         }
     } catch (const std::bad_alloc&) {
         Fail("out of memory");

@@ -42,8 +42,8 @@ namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
-LoadOutcome TextFromFile(InputFile& file, MeasurementTable& table, const WalkProgress& progress) {
-    TextTableReader reader(table, static_cast<std::size_t>(file.Size()), progress);
+LoadOutcome TextFromFile(InputFile& file, RowReceiver& rows, const WalkProgress& progress) {
+    TextTableReader reader(rows, static_cast<std::size_t>(file.Size()), progress);
     const auto block = std::make_unique_for_overwrite<char[]>(kReadBlock);
     std::string error;
     for (;;) {
@@ -58,6 +58,19 @@ LoadOutcome TextFromFile(InputFile& file, MeasurementTable& table, const WalkPro
             return reader.Finish();
         }
     }
+}
+
+LoadOutcome RowsFromFile(const std::string& name, InputFile& file, RowReceiver& rows,
+                         const WalkProgress& progress) {
+    if (!IsPacketFileName(name)) {
+        return TextFromFile(file, rows, progress);
+    }
+    std::string error;
+    const std::optional<std::string> bytes = file.ReadAll(error);
+    if (!bytes) {
+        return {false, 0, error};
+    }
+    return ReadDataPacket(*bytes, rows, progress);
 }
 
 // Runs a load; a resource failure (out of memory) ends it like any other,
@@ -87,15 +100,18 @@ LoadOutcome LoadTable(const std::string& name, MeasurementTable& table, bool emp
         if (!file) {
             return {false, 0, error};
         }
-        if (!IsPacketFileName(name)) {
-            return TextFromFile(*file, table, progress);
-        }
-        const std::optional<std::string> bytes = file->ReadAll(error);
-        if (!bytes) {
-            return {false, 0, error};
-        }
-        return ReadDataPacket(*bytes, table, progress);
+        TableReceiver rows(table);
+        return RowsFromFile(name, *file, rows, progress);
     });
+}
+
+LoadOutcome LoadRows(const std::string& name, RowReceiver& rows) {
+    std::string error;
+    std::optional<InputFile> file = InputFile::Open(name, error);
+    if (!file) {
+        return {false, 0, error};
+    }
+    return RowsFromFile(name, *file, rows, {});
 }
 
 LoadOutcome LoadTable(FileSystem& files, const std::string& name, MeasurementTable& table,

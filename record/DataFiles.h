@@ -56,6 +56,10 @@ SaveOutcome SaveTable(FileSystem& files, const MeasurementTable& table, const st
 // the longest line, not the file), a data packet whole.
 LoadOutcome LoadTable(const std::string& name, MeasurementTable& table, bool emptyFirst,
                       const WalkProgress& progress = {});
+// The rows of this computer's file `name` into any receiver, in the format
+// its name chooses. Running out of memory is thrown, not caught.
+LoadOutcome LoadRows(const std::string& name, RowReceiver& rows);
+
 // The same, the whole file read through `files`.
 LoadOutcome LoadTable(FileSystem& files, const std::string& name, MeasurementTable& table,
                       bool emptyFirst, const WalkProgress& progress = {});

@@ -3,8 +3,10 @@
 #include "base/NumberText.h"
 #include "record/XmlScanner.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,9 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kProgressRows = 8192;
+// A row of texts that fill their 20 characters, escaped, fits beyond a
+// full chunk; a longer one (UTF-8 with stray continuation bytes) makes room.
+constexpr std::size_t kRowRoom = 4096;
 constexpr std::array<Field, kFieldCount> kFields{Field::No,    Field::Time, Field::Func,
                                                  Field::Value, Field::Unit, Field::Range};
 
@@ -106,10 +111,9 @@ public:
     PacketWalk(std::string_view bytes, const WalkProgress& progress)
         : bytes_(bytes), progress_(progress) {}
 
-    bool Load(MeasurementTable& table, LoadOutcome& outcome) {
-        const std::size_t before = table.RowCount();
-        if (!Walk(table, outcome)) {
-            table.Truncate(before);
+    bool Load(RowReceiver& rows, LoadOutcome& outcome) {
+        if (!Walk(rows, outcome)) {
+            rows.TakeBack(outcome.rows);
             outcome.rows = 0;
             return false;
         }
@@ -122,7 +126,7 @@ private:
     }
 
     // false: not a data packet.
-    bool Walk(MeasurementTable& table, LoadOutcome& outcome) {
+    bool Walk(RowReceiver& receiver, LoadOutcome& outcome) {
         XmlScanner scanner(bytes_);
         path_.clear();
         columns_.clear();
@@ -158,7 +162,7 @@ private:
                                     " is not a row: its first column is no whole number";
                     adding = false;
                 } else if (adding) {
-                    table.AppendView(row);
+                    receiver.Take(row);
                     ++outcome.rows;
                 }
             } else if (name == "FIELDS" && At({"DATAPACKET", "METADATA"})) {
@@ -168,6 +172,8 @@ private:
                 if (!attrName || columns_.size() == kFieldCount) {
                     return notPacket();
                 }
+                firstOfName_[columns_.size()] = static_cast<std::size_t>(
+                    std::find(columns_.begin(), columns_.end(), *attrName) - columns_.begin());
                 columns_.emplace_back(*attrName);
             } else if (name == "ROWDATA" && At({"DATAPACKET"})) {
                 if (!fields) {
@@ -185,12 +191,34 @@ private:
     }
 
     // Column i of the file goes to column i of the table; the texts stay
-    // in the scanner until the row is appended.
+    // in the scanner until the row is appended. A column takes the first
+    // attribute of its name. Attributes mostly come in the columns' order,
+    // so each is first tried against the column after the last one found.
     bool ReadRow(const XmlScanner& scanner, TableRowView& row) const {
+        std::array<std::optional<std::string_view>, kFieldCount> values{};
+        std::size_t next = 0;
+        for (std::size_t a = 0; a < scanner.AttributeCount(); ++a) {
+            const XmlScanner::Attribute& attribute = scanner.Attributes()[a];
+            std::size_t column = next;
+            if (column >= columns_.size() || columns_[column] != attribute.name) {
+                column = 0;
+                while (column < columns_.size() && columns_[column] != attribute.name) {
+                    ++column;
+                }
+                if (column == columns_.size()) {
+                    continue;
+                }
+            }
+            column = firstOfName_[column];
+            next = column + 1;
+            if (!values[column]) {
+                values[column] = attribute.Value();
+            }
+        }
         row.HasNo = false;
         row.Texts = {};
         for (std::size_t i = 0; i < columns_.size(); ++i) {
-            const std::optional<std::string_view> value = scanner.Find(columns_[i]);
+            const std::optional<std::string_view> value = values[firstOfName_[i]];
             if (!value) {
                 continue;
             }
@@ -212,6 +240,9 @@ private:
     const WalkProgress& progress_;
     std::vector<std::string_view> path_;
     std::vector<std::string> columns_;
+    // For each column, the first column of the same name (itself, unless a
+    // file names two alike).
+    std::array<std::size_t, kFieldCount> firstOfName_{};
 };
 
 } // namespace
@@ -239,55 +270,106 @@ void AppendPacketEscaped(std::string& out, std::string_view text) {
     out.append(text.substr(plain));
 }
 
+PacketRowWriter::PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts)
+    : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kChunk + kRowRoom)),
+      capacity_(kChunk + kRowRoom), utf8_(utf8Texts) {
+    std::string head;
+    head.reserve(kChunk + 512);
+    head += kPacketStart;
+    AppendFields(head);
+    AppendChangeLog(head, rows, sink_);
+    head += "<ROWDATA>";
+    sink_.Write(head);
+}
+
+void PacketRowWriter::Take(const TableRowView& view) {
+    // Each column's ' name="', spelt out once: "DC/AC" needs no change.
+    static constexpr std::array<std::string_view, kFieldCount> kOpeners{
+        " No=\"", " Time=\"", " DC/AC=\"", " Value=\"", " Unit=\"", " Auto=\""};
+    static constexpr std::string_view kRowStart = "<ROW RowState=\"4\"";
+    const TableRowView row = CutRowTexts(view, utf8_);
+    // Every byte escaped takes at most six.
+    std::size_t room = kRowStart.size() + 32 + 2;
+    for (const std::string_view text : row.Texts) {
+        room += 16 + text.size() * 6;
+    }
+    if (used_ + room > capacity_) {
+        Flush();
+        if (room > capacity_) {
+            buffer_ = std::make_unique_for_overwrite<char[]>(room);
+            capacity_ = room;
+        }
+    }
+    char* at = buffer_.get() + used_;
+    const auto put = [&at](std::string_view piece) {
+        std::memcpy(at, piece.data(), piece.size());
+        at += piece.size();
+    };
+    put(kRowStart);
+    if (row.HasNo) {
+        put(kOpeners[0]);
+        at = std::to_chars(at, at + 16, row.No).ptr;
+        *at++ = '"';
+    }
+    for (std::size_t i = 0; i < row.Texts.size(); ++i) {
+        const std::string_view text = row.Texts[i];
+        if (text.empty()) {
+            continue;
+        }
+        put(kOpeners[i + 1]);
+        for (const char c : text) {
+            if (kNeedsEscape[static_cast<unsigned char>(c)]) {
+                put(EscapeOf(c));
+            } else {
+                *at++ = c;
+            }
+        }
+        *at++ = '"';
+    }
+    put("/>");
+    used_ = static_cast<std::size_t>(at - buffer_.get());
+    if (used_ >= kChunk) {
+        Flush();
+    }
+}
+
+void PacketRowWriter::Flush() {
+    sink_.Write(std::string_view(buffer_.get(), used_));
+    used_ = 0;
+}
+
+void PacketRowWriter::Finish() {
+    Flush();
+    sink_.Write("</ROWDATA></DATAPACKET>\r\n");
+}
+
 void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
                      const WalkProgress& progress) {
     rows = std::min(rows, table.RowCount());
-    std::string out;
-    out.reserve(kChunk + 512);
-    out += kPacketStart;
-    AppendFields(out);
-    AppendChangeLog(out, rows, sink);
-    out += "<ROWDATA>";
-    // Each column's ' name="' once, so a row is a few appends.
-    std::array<std::string, kFieldCount> openers;
-    for (std::size_t i = 0; i < kFieldCount; ++i) {
-        openers[i] = ' ' + PacketAttrName(FieldName(kFields[i])) + "=\"";
-    }
+    PacketRowWriter writer(sink, rows, table.Utf8Texts());
     for (std::size_t row = 0; row < rows; ++row) {
-        out += "<ROW RowState=\"4\"";
-        if (table.HasNo(row)) {
-            char digits[16];
-            const auto written = std::to_chars(digits, digits + sizeof digits, table.No(row));
-            out += openers[0];
-            out.append(digits, written.ptr);
-            out += '"';
-        }
-        for (std::size_t i = 1; i < kFieldCount; ++i) {
-            const std::string& text = table.Text(row, kFields[i]);
-            if (text.empty()) {
-                continue;
-            }
-            out += openers[i];
-            AppendPacketEscaped(out, text);
-            out += '"';
-        }
-        out += "/>";
-        if (out.size() >= kChunk) {
-            sink.Write(out);
-            out.clear();
-        }
+        writer.Take(TableRowView{table.No(row),
+                                 {table.Text(row, Field::Time), table.Text(row, Field::Func),
+                                  table.Text(row, Field::Value), table.Text(row, Field::Unit),
+                                  table.Text(row, Field::Range)},
+                                 table.HasNo(row)});
         if (progress && (row + 1) % kProgressRows == 0) {
             progress(row + 1, rows);
         }
     }
-    out += "</ROWDATA></DATAPACKET>\r\n";
-    sink.Write(out);
+    writer.Finish();
 }
 
 LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
                            const WalkProgress& progress) {
+    TableReceiver rows(table);
+    return ReadDataPacket(bytes, rows, progress);
+}
+
+LoadOutcome ReadDataPacket(std::string_view bytes, RowReceiver& rows,
+                           const WalkProgress& progress) {
     LoadOutcome outcome;
-    outcome.ok = PacketWalk(bytes, progress).Load(table, outcome);
+    outcome.ok = PacketWalk(bytes, progress).Load(rows, outcome);
     return outcome;
 }
 

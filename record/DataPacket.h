@@ -4,6 +4,7 @@
 #include "record/SafeFile.h"
 #include "record/TextTableFile.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,28 @@ void AppendPacketEscaped(std::string& out, std::string_view text);
 void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
                      const WalkProgress& progress = {});
 
+// A data packet writer fed row by row, for rows that come from a loader
+// rather than a table: the start, with the change log of `rows` rows, at
+// once; each row as it comes (its texts cut as a table would store them);
+// the end at Finish. The caller gives exactly `rows` rows.
+class PacketRowWriter final : public RowReceiver {
+public:
+    PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts);
+    void Take(const TableRowView& row) override;
+    // The bytes already written stay: the caller abandons the file.
+    void TakeBack(std::size_t /*count*/) override {}
+    void Finish();
+
+private:
+    void Flush();
+
+    ByteSink& sink_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    std::size_t used_ = 0;
+    bool utf8_;
+};
+
 // Appends the rows of a data packet to the table. The file's columns are
 // taken from its FIELD list and go to the table's columns by position, not
 // by name; a ROW without a column's attribute leaves that column without a
@@ -37,6 +60,9 @@ void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& 
 // last kind of failure leaves rows behind (those before it): a document found
 // faulty anywhere adds none.
 LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
+                           const WalkProgress& progress = {});
+// The same into any receiver.
+LoadOutcome ReadDataPacket(std::string_view bytes, RowReceiver& rows,
                            const WalkProgress& progress = {});
 
 } // namespace meterdesk::record

@@ -47,6 +47,9 @@ struct TableRowView {
     bool HasNo = true;
 };
 
+// The row as a table stores it: each text cut to kTextFieldLength characters.
+TableRowView CutRowTexts(TableRowView row, bool utf8);
+
 // The measurement table cds1: rows in append order, no key. Every appended
 // row is an insertion (the data packet records that change state). Texts are
 // cut to 20 characters and stored once per field however often they
@@ -63,6 +66,8 @@ public:
     // read the table afresh.
     void Truncate(std::size_t rows);
     std::size_t RowCount() const { return rows_.Size(); }
+    // Whether texts are cut by characters of UTF-8 (else by bytes).
+    bool Utf8Texts() const { return utf8_; }
     bool Empty() const { return rows_.Size() == 0; }
 
     // Row numbers are kept shifted into the unsigned range, order kept.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 
 namespace meterdesk::record {
@@ -24,8 +25,41 @@ std::string_view TrimControls(std::string_view text) {
     return text;
 }
 
-bool IsLineBreak(char c) {
-    return c == '\r' || c == '\n';
+// What a byte is to the line scan: most are neither.
+enum : std::uint8_t { kPlain = 0, kTab = 1, kBreak = 2 };
+constexpr std::array<std::uint8_t, 256> kLineClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    classes['\t'] = kTab;
+    classes['\r'] = kBreak;
+    classes['\n'] = kBreak;
+    return classes;
+}();
+
+// Scans `bytes` from `at` to its first CR or LF (its end when it has
+// none), splitting the line at its tabs on the way; returns where the scan
+// stopped. Pieces beyond the sixth are only counted.
+std::size_t ScanLine(std::string_view bytes, std::size_t at, LinePieces& pieces) {
+    pieces.count = 0;
+    std::size_t start = at;
+    const auto add = [&](std::size_t end) {
+        if (pieces.count < pieces.piece.size()) {
+            pieces.piece[pieces.count] = bytes.substr(start, end - start);
+        }
+        ++pieces.count;
+        start = end + 1;
+    };
+    for (; at < bytes.size(); ++at) {
+        const std::uint8_t kind = kLineClasses[static_cast<unsigned char>(bytes[at])];
+        if (kind == kPlain) {
+            continue;
+        }
+        if (kind == kBreak) {
+            break;
+        }
+        add(at);
+    }
+    add(at);
+    return at;
 }
 
 } // namespace
@@ -52,7 +86,7 @@ void SplitFields(std::string_view text, std::string_view delimiter,
     list.resize(count);
 }
 
-void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& line) {
+void AppendTextRow(const TableRowView& row, std::string& line) {
     // The line is put together in place and appended once; a text too long
     // for the room left (never one this program stored) goes on its own.
     char text[512];
@@ -67,15 +101,27 @@ void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& 
         std::memcpy(at, piece.data(), piece.size());
         at += piece.size();
     };
-    if (table.HasNo(row)) {
-        at = std::to_chars(at, at + 16, table.No(row)).ptr;
+    if (row.HasNo) {
+        at = std::to_chars(at, at + 16, row.No).ptr;
     }
-    for (const Field field : {Field::Time, Field::Func, Field::Value, Field::Unit, Field::Range}) {
+    for (const std::string_view piece : row.Texts) {
         put("\t");
-        put(TrimControls(table.Text(row, field)));
+        // A missing piece has no bytes at all, not even an address.
+        if (!piece.empty()) {
+            put(TrimControls(piece));
+        }
     }
     put("\r\n");
     line.append(text, at);
+}
+
+void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& line) {
+    AppendTextRow(TableRowView{table.No(row),
+                               {table.Text(row, Field::Time), table.Text(row, Field::Func),
+                                table.Text(row, Field::Value), table.Text(row, Field::Unit),
+                                table.Text(row, Field::Range)},
+                               table.HasNo(row)},
+                  line);
 }
 
 void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
@@ -98,9 +144,8 @@ void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& s
     sink.Write(chunk);
 }
 
-TextTableReader::TextTableReader(MeasurementTable& table, std::size_t total,
-                                 const WalkProgress& progress)
-    : table_(table), total_(total), progress_(progress) {}
+TextTableReader::TextTableReader(RowReceiver& rows, std::size_t total, const WalkProgress& progress)
+    : rows_(rows), total_(total), progress_(progress) {}
 
 bool TextTableReader::Refuse(std::string why) {
     outcome_.error = "line " + std::to_string(lines_) + " is not a row: " + std::move(why);
@@ -117,11 +162,9 @@ bool TextTableReader::Feed(std::string_view bytes) {
         skipLineFeed_ = false;
         at = bytes[0] == '\n' ? 1 : 0;
     }
+    LinePieces pieces;
     while (at < bytes.size()) {
-        std::size_t end = at;
-        while (end < bytes.size() && !IsLineBreak(bytes[end])) {
-            ++end;
-        }
+        const std::size_t end = ScanLine(bytes, at, pieces);
         if (end == bytes.size()) {
             // The line goes on in the next block.
             if (partial_.size() + (end - at) > kMaxTextLineBytes) {
@@ -135,6 +178,7 @@ bool TextTableReader::Feed(std::string_view bytes) {
         if (!partial_.empty()) {
             partial_.append(line);
             line = partial_;
+            ScanLine(line, 0, pieces);
         }
         at = end + 1;
         if (bytes[end] == '\r') {
@@ -145,7 +189,7 @@ bool TextTableReader::Feed(std::string_view bytes) {
             }
         }
         position_ = fed_ + at;
-        if (!TakeLine(line)) {
+        if (!TakeLine(line, pieces)) {
             return false;
         }
         partial_.clear();
@@ -159,7 +203,9 @@ LoadOutcome TextTableReader::Finish() {
         if (!partial_.empty()) {
             const std::string last = std::move(partial_);
             partial_.clear();
-            TakeLine(last);
+            LinePieces pieces;
+            ScanLine(last, 0, pieces);
+            TakeLine(last, pieces);
         }
         if (!failed_ && lines_ == 0) {
             outcome_.error = "the file is empty";
@@ -170,7 +216,7 @@ LoadOutcome TextTableReader::Finish() {
     return std::move(outcome_);
 }
 
-bool TextTableReader::TakeLine(std::string_view line) {
+bool TextTableReader::TakeLine(std::string_view line, const LinePieces& pieces) {
     ++lines_;
     if (line.size() > kMaxTextLineBytes) {
         return Refuse("longer than " + std::to_string(kMaxTextLineBytes) + " bytes");
@@ -178,26 +224,19 @@ bool TextTableReader::TakeLine(std::string_view line) {
     if (lines_ == 1) {
         return true; // the header, whatever it holds
     }
-    // Pieces are looked at where they lie; the count stops at the seventh.
-    std::array<std::string_view, kFieldCount> pieces{};
-    std::size_t count = 0;
-    for (;;) {
-        if (count == kFieldCount) {
-            return Refuse("more than six pieces");
-        }
-        const std::size_t tab = line.find('\t');
-        pieces[count++] = line.substr(0, tab);
-        if (tab == std::string_view::npos) {
-            break;
-        }
-        line.remove_prefix(tab + 1);
+    if (pieces.count > kFieldCount) {
+        return Refuse("more than six pieces");
     }
-    const auto no = base::TextToInt(pieces[0]);
+    const auto no = base::TextToInt(pieces.piece[0]);
     if (!no) {
         return Refuse("its first piece is no whole number");
     }
     // Columns without a piece stay without a value.
-    table_.AppendView(TableRowView{*no, {pieces[1], pieces[2], pieces[3], pieces[4], pieces[5]}});
+    TableRowView row{*no, {}};
+    for (std::size_t i = 1; i < pieces.count; ++i) {
+        row.Texts[i - 1] = pieces.piece[i];
+    }
+    rows_.Take(row);
     ++outcome_.rows;
     if (progress_ && outcome_.rows % kProgressRows == 0) {
         progress_(position_, total_);
@@ -207,9 +246,29 @@ bool TextTableReader::TakeLine(std::string_view line) {
 
 LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
                           const WalkProgress& progress) {
-    TextTableReader reader(table, bytes.size(), progress);
+    TableReceiver rows(table);
+    TextTableReader reader(rows, bytes.size(), progress);
     reader.Feed(bytes);
     return reader.Finish();
+}
+
+TextRowWriter::TextRowWriter(ByteSink& sink, bool utf8Texts) : sink_(sink), utf8_(utf8Texts) {
+    chunk_.reserve(kChunk + 256);
+    chunk_.append(kTextHeader);
+    chunk_.append("\r\n");
+}
+
+void TextRowWriter::Take(const TableRowView& row) {
+    AppendTextRow(CutRowTexts(row, utf8_), chunk_);
+    if (chunk_.size() >= kChunk) {
+        sink_.Write(chunk_);
+        chunk_.clear();
+    }
+}
+
+void TextRowWriter::Finish() {
+    sink_.Write(chunk_);
+    chunk_.clear();
 }
 
 } // namespace meterdesk::record

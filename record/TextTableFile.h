@@ -1,8 +1,10 @@
 #pragma once
 
 #include "record/MeasurementTable.h"
+#include "record/RowReceiver.h"
 #include "record/SafeFile.h"
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -22,12 +24,13 @@ void SplitFields(std::string_view text, std::string_view delimiter, std::vector<
 // The header line of the tab-separated text, without its line break.
 inline constexpr std::string_view kTextHeader = "No.\tTime\tDC/AC\tValue\tUnit\tAuto";
 
-// Writes the first `rows` rows of the table as tab-separated text: the
-// header, then one line per row, every line ending in CR LF; texts lose the
-// control characters and blanks around them.
-// Appends one row as a line of the text form, CR LF included.
+// Appends one row as a line of the text form, CR LF included; texts lose
+// the control characters and blanks around them.
+void AppendTextRow(const TableRowView& row, std::string& line);
 void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& line);
 
+// Writes the first `rows` rows of the table as tab-separated text: the
+// header, then one line per row, every line ending in CR LF.
 void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
                     const WalkProgress& progress = {});
 
@@ -43,7 +46,13 @@ struct LoadOutcome {
 // near it, and a file without line breaks must not fill the memory.
 inline constexpr std::size_t kMaxTextLineBytes = 64 * 1024;
 
-// Appends the rows of a tab-separated text to the table as its bytes arrive,
+// A line's tab-separated pieces: the first six, and how many there were.
+struct LinePieces {
+    std::array<std::string_view, kFieldCount> piece;
+    std::size_t count = 0;
+};
+
+// Appends the rows of a tab-separated text to the receiver as its bytes arrive,
 // in blocks of any size; each line is read where it lies, and only a line
 // cut by a block's end is copied. The first line is skipped whatever it
 // holds; each further line's pieces fill No, Time, DC/AC, Value, Unit and
@@ -53,7 +62,7 @@ inline constexpr std::size_t kMaxTextLineBytes = 64 * 1024;
 class TextTableReader {
 public:
     // `total`: the bytes to come, for the progress.
-    TextTableReader(MeasurementTable& table, std::size_t total, const WalkProgress& progress = {});
+    TextTableReader(RowReceiver& rows, std::size_t total, const WalkProgress& progress = {});
 
     // false once a line failed; the reader then takes nothing more.
     bool Feed(std::string_view bytes);
@@ -61,10 +70,10 @@ public:
     LoadOutcome Finish();
 
 private:
-    bool TakeLine(std::string_view line);
+    bool TakeLine(std::string_view line, const LinePieces& pieces);
     bool Refuse(std::string why);
 
-    MeasurementTable& table_;
+    RowReceiver& rows_;
     std::size_t total_;
     WalkProgress progress_; // a copy: callers pass temporaries
     LoadOutcome outcome_;
@@ -78,5 +87,22 @@ private:
 
 LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
                           const WalkProgress& progress = {});
+
+// A text writer fed row by row, for rows that come from a loader rather
+// than a table: the header at once, each row as it comes (its texts cut as
+// a table would store them), the rest of the bytes at Finish.
+class TextRowWriter final : public RowReceiver {
+public:
+    TextRowWriter(ByteSink& sink, bool utf8Texts);
+    void Take(const TableRowView& row) override;
+    // The bytes already written stay: the caller abandons the file.
+    void TakeBack(std::size_t /*count*/) override {}
+    void Finish();
+
+private:
+    ByteSink& sink_;
+    std::string chunk_;
+    bool utf8_;
+};
 
 } // namespace meterdesk::record

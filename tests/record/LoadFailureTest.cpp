@@ -118,7 +118,8 @@ TEST(TextReader, BlocksOfAnySizeGiveTheSameRows) {
     WriteTextTable(whole, whole.RowCount(), expected);
     for (std::size_t block = 1; block <= 7; ++block) {
         MeasurementTable table;
-        TextTableReader reader(table, file.size());
+        TableReceiver rows(table);
+        TextTableReader reader(rows, file.size());
         for (std::size_t at = 0; at < file.size(); at += block) {
             ASSERT_TRUE(reader.Feed(std::string_view(file).substr(at, block)));
         }
