@@ -304,6 +304,10 @@ TEST(MeterdeskLog, APortThatVanishesIsWaitedForAndLoggingGoesOnWithEveryFrameAft
     pty->Hangup();
     ASSERT_TRUE(until([&] { return says("has gone away"); })) << logger.Errors();
     const std::size_t rowsBefore = logger.Lines().size() - 1;
+    // The name leads nowhere before the old pty goes: a pty made meanwhile by
+    // a test running beside this one may take the old one's number.
+    fs::create_symlink(port + ".absent", port + ".new");
+    fs::rename(port + ".new", port);
     pty.reset();
     std::this_thread::sleep_for(std::chrono::milliseconds(600)); // a few retries find nothing
     pty = std::make_unique<sim::PtyEndpoint>();
