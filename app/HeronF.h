@@ -291,8 +291,9 @@ private:
     link::LinkWatch linkWatch_{state_, [this] { LinkIdle(); }};
     std::unique_ptr<FilePrompt> fileNames_;
     bool previewOpen_ = false;
-    // Half the longest wait a row may have before its commit.
-    static constexpr int kJournalCommitMs = 500;
+    // The longest wait a row may have before its commit: each commit syncs
+    // the disk, so once a second and no more often.
+    static constexpr int kJournalCommitMs = 1000;
     std::string journalDirectory_;
     std::unique_ptr<record::Journal> journal_;
     QTimer* journalCommit_ = nullptr;

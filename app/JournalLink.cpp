@@ -25,6 +25,7 @@ void TFCOMM::OpenJournal(const std::string& directory) {
     if (journalCommit_ == nullptr) {
         journalCommit_ = new QTimer(this);
         journalCommit_->setInterval(kJournalCommitMs);
+        journalCommit_->setTimerType(Qt::PreciseTimer); // a coarse one may fire 5 % late
         connect(journalCommit_, &QTimer::timeout, this,
                 [this] { Guarded([this] { journal_->Commit(); })(); });
     }
