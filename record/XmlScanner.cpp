@@ -114,6 +114,25 @@ XmlScanner::Event XmlScanner::Next() {
             return Event::Done;
         }
         const std::string_view rest = text_.substr(at_);
+        // Most tags open an element; only "<?", "<!" and "</" need a closer
+        // look, below.
+        const char second = rest.size() > 1 ? rest[1] : '\0';
+        if (second != '?' && second != '!' && second != '/') {
+            if (open_.empty() && rootSeen_) {
+                return Fail(); // a second root
+            }
+            ++at_;
+            bool empty = false;
+            if (!ReadTag(empty)) {
+                return Fail();
+            }
+            rootSeen_ = true;
+            if (empty) {
+                return Event::EmptyTag;
+            }
+            open_.push_back(name_);
+            return Event::StartTag;
+        }
         if (rest.starts_with("<?")) {
             if (!SkipUntil("?>")) {
                 return Fail();
@@ -135,37 +154,21 @@ XmlScanner::Event XmlScanner::Next() {
         if (rest.starts_with("<!")) {
             return Fail(); // a document type declaration, or worse
         }
-        if (rest.starts_with("</")) {
-            at_ += 2;
-            const std::size_t start = at_;
-            while (at_ < text_.size() && !EndsName(text_, at_)) {
-                ++at_;
-            }
-            name_ = text_.substr(start, at_ - start);
-            SkipBlanks();
-            if (at_ >= text_.size() || text_[at_] != '>' || open_.empty() ||
-                open_.back() != name_) {
-                return Fail();
-            }
+        // What is left is an end tag, "</".
+        at_ += 2;
+        const std::size_t start = at_;
+        while (at_ < text_.size() && !EndsName(text_, at_)) {
             ++at_;
-            open_.pop_back();
-            attributeCount_ = 0;
-            return Event::EndTag;
         }
-        if (open_.empty() && rootSeen_) {
-            return Fail(); // a second root
-        }
-        ++at_;
-        bool empty = false;
-        if (!ReadTag(empty)) {
+        name_ = text_.substr(start, at_ - start);
+        SkipBlanks();
+        if (at_ >= text_.size() || text_[at_] != '>' || open_.empty() || open_.back() != name_) {
             return Fail();
         }
-        rootSeen_ = true;
-        if (empty) {
-            return Event::EmptyTag;
-        }
-        open_.push_back(name_);
-        return Event::StartTag;
+        ++at_;
+        open_.pop_back();
+        attributeCount_ = 0;
+        return Event::EndTag;
     }
 }
 
@@ -189,7 +192,7 @@ bool XmlScanner::ReadTag(bool& empty) {
             ++at_;
             return true;
         }
-        if (text_.compare(at_, 2, "/>") == 0) {
+        if (text_[at_] == '/' && at_ + 1 < text_.size() && text_[at_ + 1] == '>') {
             at_ += 2;
             empty = true;
             return true;
