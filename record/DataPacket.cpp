@@ -348,11 +348,7 @@ void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& 
     rows = std::min(rows, table.RowCount());
     PacketRowWriter writer(sink, rows, table.Utf8Texts());
     for (std::size_t row = 0; row < rows; ++row) {
-        writer.Take(TableRowView{table.No(row),
-                                 {table.Text(row, Field::Time), table.Text(row, Field::Func),
-                                  table.Text(row, Field::Value), table.Text(row, Field::Unit),
-                                  table.Text(row, Field::Range)},
-                                 table.HasNo(row)});
+        writer.Take(table.RowView(row));
         if (progress && (row + 1) % kProgressRows == 0) {
             progress(row + 1, rows);
         }

@@ -139,6 +139,13 @@ bool MeasurementTable::HasNo(std::size_t row) const {
     return unnumbered_.empty() || !std::binary_search(unnumbered_.begin(), unnumbered_.end(), row);
 }
 
+TableRowView MeasurementTable::RowView(std::size_t row) const {
+    return {No(row),
+            {Text(row, Field::Time), Text(row, Field::Func), Text(row, Field::Value),
+             Text(row, Field::Unit), Text(row, Field::Range)},
+            HasNo(row)};
+}
+
 TableRow MeasurementTable::Row(std::size_t row) const {
     return {No(row),
             Text(row, Field::Time),

@@ -77,6 +77,8 @@ public:
     bool HasNo(std::size_t row) const;
     const std::string& Text(std::size_t row, Field field) const;
     TableRow Row(std::size_t row) const;
+    // The same over the table's own texts, valid while the table is unchanged.
+    TableRowView RowView(std::size_t row) const;
 
     // Views (the grid) hear of appended rows and of emptying, unless they are
     // suspended; resuming tells them to read the table afresh.

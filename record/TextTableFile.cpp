@@ -116,12 +116,7 @@ void AppendTextRow(const TableRowView& row, std::string& line) {
 }
 
 void AppendTextRow(const MeasurementTable& table, std::size_t row, std::string& line) {
-    AppendTextRow(TableRowView{table.No(row),
-                               {table.Text(row, Field::Time), table.Text(row, Field::Func),
-                                table.Text(row, Field::Value), table.Text(row, Field::Unit),
-                                table.Text(row, Field::Range)},
-                               table.HasNo(row)},
-                  line);
+    AppendTextRow(table.RowView(row), line);
 }
 
 void WriteTextTable(const MeasurementTable& table, std::size_t rows, ByteSink& sink,
