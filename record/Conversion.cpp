@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <stdexcept>
 
 namespace meterdesk::record {
@@ -139,21 +140,26 @@ ConvertOutcome ConvertFile(const std::string& from, const std::string& to) {
     std::optional<std::string> loadError;
     std::optional<std::string> saveError = SaveFileSafely(LocalFiles(), to, [&](ByteSink& sink) {
         LoadOutcome loaded;
-        if (toPacket) {
-            PacketRowWriter writer(sink, rows, kUtf8Texts);
-            loaded = LoadRows(from, writer);
-            if (loaded.ok && loaded.rows != rows) {
-                loaded = {false, loaded.rows, "it changed while it was read"};
+        try {
+            if (toPacket) {
+                PacketRowWriter writer(sink, rows, kUtf8Texts);
+                loaded = LoadRows(from, writer);
+                if (loaded.ok && loaded.rows != rows) {
+                    loaded = {false, loaded.rows, "it changed while it was read"};
+                }
+                if (loaded.ok) {
+                    writer.Finish();
+                }
+            } else {
+                TextRowWriter writer(sink, kUtf8Texts);
+                loaded = LoadRows(from, writer);
+                if (loaded.ok) {
+                    writer.Finish();
+                }
             }
-            if (loaded.ok) {
-                writer.Finish();
-            }
-        } else {
-            TextRowWriter writer(sink, kUtf8Texts);
-            loaded = LoadRows(from, writer);
-            if (loaded.ok) {
-                writer.Finish();
-            }
+        } catch (const std::bad_alloc&) {
+            // A packet too large to hold, as a load into a table says it.
+            loaded = {false, 0, "out of memory"};
         }
         if (!loaded.ok) {
             loadError = loaded.error;

@@ -252,6 +252,11 @@ TEST(MeterdeskLog, ConvertSaysWhyItCannotLoadAndEndsCleanlyOutOfMemory) {
         EXPECT_EQ(tooLarge.Wait(), 1);
         EXPECT_THAT(tooLarge.Errors(), ::testing::HasSubstr("out of memory"));
         EXPECT_EQ(std::count(tooLarge.Errors().begin(), tooLarge.Errors().end(), '\n'), 1);
+        // The same when the rows would go straight into a text file.
+        Logger toText({"convert", huge, TempPath("never.txt")});
+        EXPECT_EQ(toText.Wait(), 1);
+        EXPECT_EQ(toText.Errors(), tooLarge.Errors());
+        EXPECT_NE(access(TempPath("never.txt").c_str(), F_OK), 0);
     }
     unlink(huge.c_str());
     EXPECT_NE(access(out.c_str(), F_OK), 0);
