@@ -158,8 +158,11 @@ ConvertOutcome ConvertFile(const std::string& from, const std::string& to) {
                 }
             }
         } catch (const std::bad_alloc&) {
-            // A packet too large to hold, as a load into a table says it.
+            // A packet too large to hold, said as a load into a table says it;
+            // the sink's own failures are no std::exception and pass on.
             loaded = {false, 0, "out of memory"};
+        } catch (const std::exception& failure) {
+            loaded = {false, 0, failure.what()};
         }
         if (!loaded.ok) {
             loadError = loaded.error;
