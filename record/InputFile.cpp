@@ -1,9 +1,7 @@
 #include "record/InputFile.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -14,18 +12,6 @@ namespace {
 
 std::string Reason(int error) {
     return std::generic_category().message(error);
-}
-
-// A large buffer is about to be filled whole: huge pages spare the kernel
-// one fault per 4 KB page. Only the 2 MB pages wholly inside are asked for;
-// a refusal changes nothing.
-void AskForHugePages(char* start, std::size_t size) {
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-    const auto from = (reinterpret_cast<std::uintptr_t>(start) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(start) + size) & ~(kHugePage - 1);
-    if (to > from) {
-        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-    }
 }
 
 } // namespace
@@ -81,8 +67,6 @@ std::optional<std::string> InputFile::ReadAll(std::string& error) {
     std::string bytes;
     // One byte more than the size, so that the read which ends the file
     // needs no second allocation when nothing was added meanwhile.
-    bytes.reserve(static_cast<std::size_t>(size_) + 1);
-    AskForHugePages(bytes.data(), bytes.capacity());
     bytes.resize(static_cast<std::size_t>(size_) + 1);
     std::size_t filled = 0;
     for (;;) {
