@@ -141,21 +141,16 @@ ConvertOutcome ConvertFile(const std::string& from, const std::string& to) {
     std::optional<std::string> saveError = SaveFileSafely(LocalFiles(), to, [&](ByteSink& sink) {
         LoadOutcome loaded;
         try {
-            if (toPacket) {
-                PacketRowWriter writer(sink, rows, kUtf8Texts);
-                loaded = LoadRows(from, writer);
-                if (loaded.ok && loaded.rows != rows) {
-                    loaded = {false, loaded.rows, "it changed while it was read"};
-                }
-                if (loaded.ok) {
-                    writer.Finish();
-                }
-            } else {
-                TextRowWriter writer(sink, kUtf8Texts);
-                loaded = LoadRows(from, writer);
-                if (loaded.ok) {
-                    writer.Finish();
-                }
+            const std::unique_ptr<RowWriter> writer =
+                toPacket ? std::unique_ptr<RowWriter>(
+                               std::make_unique<PacketRowWriter>(sink, rows, kUtf8Texts))
+                         : std::make_unique<TextRowWriter>(sink, kUtf8Texts);
+            loaded = LoadRows(from, *writer);
+            if (loaded.ok && toPacket && loaded.rows != rows) {
+                loaded = {false, loaded.rows, "it changed while it was read"};
+            }
+            if (loaded.ok) {
+                writer->Finish();
             }
         } catch (const std::bad_alloc&) {
             // A packet too large to hold, said as a load into a table says it;

@@ -34,13 +34,11 @@ void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& 
 // rather than a table: the start, with the change log of `rows` rows, at
 // once; each row as it comes (its texts cut as a table would store them);
 // the end at Finish. The caller gives exactly `rows` rows.
-class PacketRowWriter final : public RowReceiver {
+class PacketRowWriter final : public RowWriter {
 public:
     PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts);
     void Take(const TableRowView& row) override;
-    // The bytes already written stay: the caller abandons the file.
-    void TakeBack(std::size_t /*count*/) override {}
-    void Finish();
+    void Finish() override;
 
 private:
     void Flush();

@@ -18,6 +18,15 @@ public:
     virtual void TakeBack(std::size_t count) = 0;
 };
 
+// A file written row by row as a loader reads them (a convert). Rows taken
+// back stay written: the caller then abandons the file.
+class RowWriter : public RowReceiver {
+public:
+    void TakeBack(std::size_t /*count*/) override {}
+    // After the last row: the rest of the file's bytes.
+    virtual void Finish() = 0;
+};
+
 // The table as a loader's receiver.
 class TableReceiver final : public RowReceiver {
 public:

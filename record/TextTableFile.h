@@ -91,13 +91,11 @@ LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
 // A text writer fed row by row, for rows that come from a loader rather
 // than a table: the header at once, each row as it comes (its texts cut as
 // a table would store them), the rest of the bytes at Finish.
-class TextRowWriter final : public RowReceiver {
+class TextRowWriter final : public RowWriter {
 public:
     TextRowWriter(ByteSink& sink, bool utf8Texts);
     void Take(const TableRowView& row) override;
-    // The bytes already written stay: the caller abandons the file.
-    void TakeBack(std::size_t /*count*/) override {}
-    void Finish();
+    void Finish() override;
 
 private:
     ByteSink& sink_;
