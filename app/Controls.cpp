@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QStyleOption>
 #include <QWidget>
 
 #include <algorithm>
@@ -108,6 +109,41 @@ void PanelButton::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
         Q_EMIT clicked();
     }
+}
+
+void SteadyScrollBar::sliderChange(SliderChange change) {
+    if (change != SliderRangeChange && change != SliderValueChange) {
+        QScrollBar::sliderChange(change);
+        return;
+    }
+    // A new row moves the range first and the value after it, the slider
+    // there and back: the look is compared once both have been set.
+    if (!lookCheckPosted_) {
+        lookCheckPosted_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                lookCheckPosted_ = false;
+                if (CurrentLook() != shown_) {
+                    update();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void SteadyScrollBar::paintEvent(QPaintEvent* event) {
+    shown_ = CurrentLook();
+    QScrollBar::paintEvent(event);
+}
+
+SteadyScrollBar::Look SteadyScrollBar::CurrentLook() const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    // A style may grey an arrow out at either end.
+    return {
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+        value() == minimum(), value() == maximum()};
 }
 
 void LogGrid::SetColumnWidths() {

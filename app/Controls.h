@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QFrame>
 #include <QIcon>
+#include <QRect>
+#include <QScrollBar>
 #include <QString>
 #include <QStyle>
 #include <QTableView>
@@ -55,6 +57,30 @@ protected:
 
 private:
     QString caption_;
+};
+
+// A scroll bar that repaints only when what it shows changes. The grid
+// follows its newest row, so range and value move at every refresh, while
+// over thousands of rows the slider moves a pixel only now and then; each
+// repaint of the style's groove costs the painter a hand-off to its threads.
+class SteadyScrollBar final : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct Look {
+        QRect slider;
+        bool atMinimum = false;
+        bool atMaximum = false;
+        bool operator==(const Look&) const = default;
+    };
+    Look CurrentLook() const;
+    Look shown_;
+    bool lookCheckPosted_ = false;
 };
 
 // The log's grid. When part of it lies under the window's scroll bar, it

@@ -157,6 +157,7 @@ void TFCOMM::BuildLogToolbar(QWidget* parent) {
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setVerticalHeader(new RowIndicatorHeader(DBGrid1));
+    DBGrid1->setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical, DBGrid1));
     auto* columns = new QStandardItemModel(0, 6, DBGrid1);
     columns->setHorizontalHeaderLabels({QStringLiteral("No"), QStringLiteral("Time"),
                                         QStringLiteral("DC/AC"), QStringLiteral("Value"),

@@ -3,11 +3,15 @@
 #include "decode/DigitBlanking.h"
 #include "decode/ui/GlyphPainter.h"
 
+#include <QHash>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QString>
+#include <QStyle>
+#include <QStyleOptionProgressBar>
 #include <QWidget>
 
 #include <cstddef>
@@ -189,8 +193,67 @@ QWidget* LcdPanel::Element(PanelElement element) const {
     return elements_[static_cast<std::size_t>(element)];
 }
 
+namespace {
+
+// The bar graph keeps the style's picture of each value it has shown and
+// repaints from it. The style draws the bar's antialiased edges in enough
+// pieces that the painter hands them to a thread pool, which on every value
+// change costs more than the drawing; the bar has only 61 values.
+class BarGraph final : public QProgressBar {
+public:
+    using QProgressBar::QProgressBar;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (isTextVisible()) { // a text may change without the value
+            QProgressBar::paintEvent(event);
+            return;
+        }
+        QStyleOptionProgressBar option;
+        initStyleOption(&option);
+        const qreal ratio = devicePixelRatioF();
+        const Look look{size(),    ratio,  palette().cacheKey(), option.state, minimum(),
+                        maximum(), style()};
+        if (look != look_) {
+            pictures_.clear(); // another size, palette, state, range or style draws anew
+            look_ = look;
+        }
+        auto picture = pictures_.find(value());
+        if (picture == pictures_.end()) {
+            QPixmap drawn(size() * ratio);
+            drawn.setDevicePixelRatio(ratio);
+            drawn.fill(Qt::transparent);
+            QPainter painter(&drawn);
+            style()->drawControl(QStyle::CE_ProgressBar, &option, &painter, this);
+            painter.end();
+            picture = pictures_.insert(value(), drawn);
+        }
+        QPainter(this).drawPixmap(0, 0, *picture);
+    }
+
+private:
+    struct Look {
+        QSize size;
+        qreal ratio = 0;
+        qint64 palette = 0;
+        QStyle::State state;
+        int minimum = 0;
+        int maximum = 0;
+        const QStyle* style = nullptr;
+        bool operator==(const Look& other) const {
+            return size == other.size && ratio == other.ratio && palette == other.palette &&
+                   state == other.state && minimum == other.minimum && maximum == other.maximum &&
+                   style == other.style;
+        }
+    };
+    Look look_;
+    QHash<int, QPixmap> pictures_;
+};
+
+} // namespace
+
 QProgressBar* MakeBarGraph(QWidget* window) {
-    auto* bar = new QProgressBar(window);
+    auto* bar = new BarGraph(window);
     bar->setObjectName(QStringLiteral("PBar2"));
     bar->setGeometry(3, 169, 284, 12);
     bar->setRange(0, 60);
