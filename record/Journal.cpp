@@ -216,7 +216,7 @@ void Journal::Fail(const std::string& what) {
         reason += std::string(": ") + sqlite3_errmsg(db_);
     }
     Close();
-    waiting_ = 0;
+    waiting_.clear();
     failed_ = true;
     if (onFailure) {
         onFailure(reason);
@@ -238,46 +238,49 @@ void Journal::Append(const TableRow& row, std::int64_t arrivedMs) {
     if (failed_ || (db_ == nullptr && !Create())) {
         return;
     }
-    if (waiting_ == 0) {
-        if (!Exec("BEGIN")) {
-            Fail("the journal " + path_ + " cannot be written");
-            return;
-        }
+    if (waiting_.empty()) {
         oldestWaiting_ = clock_();
     }
-    if (row.HasNo) {
-        sqlite3_bind_int(insert_, 1, row.No);
-    } else {
-        sqlite3_bind_null(insert_, 1);
-    }
-    BindText(insert_, 2, row.Time);
-    BindText(insert_, 3, row.Func);
-    BindText(insert_, 4, row.Value);
-    BindText(insert_, 5, row.Unit);
-    BindText(insert_, 6, row.Range);
-    sqlite3_bind_int64(insert_, 7, arrivedMs);
-    const int stepped = sqlite3_step(insert_);
-    sqlite3_reset(insert_);
-    if (stepped != SQLITE_DONE) {
-        Fail("the journal " + path_ + " cannot be written");
-        return;
-    }
-    ++waiting_;
+    waiting_.push_back({row, arrivedMs});
     if (clock_() - oldestWaiting_ >= kCommitAfterMs) {
         Commit();
     }
 }
 
 void Journal::Commit() {
-    if (db_ == nullptr || waiting_ == 0) {
+    if (db_ == nullptr || waiting_.empty()) {
         return;
+    }
+    if (!Exec("BEGIN")) {
+        Fail("the journal " + path_ + " cannot be written");
+        return;
+    }
+    for (const JournalRow& waiting : waiting_) {
+        const TableRow& row = waiting.row;
+        if (row.HasNo) {
+            sqlite3_bind_int(insert_, 1, row.No);
+        } else {
+            sqlite3_bind_null(insert_, 1);
+        }
+        BindText(insert_, 2, row.Time);
+        BindText(insert_, 3, row.Func);
+        BindText(insert_, 4, row.Value);
+        BindText(insert_, 5, row.Unit);
+        BindText(insert_, 6, row.Range);
+        sqlite3_bind_int64(insert_, 7, waiting.arrivedMs);
+        const int stepped = sqlite3_step(insert_);
+        sqlite3_reset(insert_);
+        if (stepped != SQLITE_DONE) {
+            Fail("the journal " + path_ + " cannot be written");
+            return;
+        }
     }
     if (!Exec("COMMIT")) {
         Fail("the journal " + path_ + " cannot be written");
         return;
     }
-    committed_ += waiting_;
-    waiting_ = 0;
+    committed_ += waiting_.size();
+    waiting_.clear();
 }
 
 void Journal::Done() {
@@ -298,7 +301,7 @@ void Journal::Done() {
     }
     path_.clear();
     committed_ = 0;
-    waiting_ = 0;
+    waiting_.clear();
 }
 
 std::vector<LeftJournal> FindLeftJournals(const std::string& directory) {

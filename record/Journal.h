@@ -23,10 +23,18 @@ std::string JournalDirectory();
 // "YYYY-MM-DD HH:MM:SS" in local time.
 std::string LocalDateTimeText(std::int64_t utcMs);
 
+// A row of a journal with its arrival time.
+struct JournalRow {
+    TableRow row;
+    std::int64_t arrivedMs = 0;
+};
+
 // The running program's copy of its log on disk, so that a crash, a kill or
-// a power loss does not take the readings with it. Rows are kept in an open
-// transaction and committed together: by the caller's timer (Commit), and by
-// Append itself once the oldest waiting row is a second old. The file (an
+// a power loss does not take the readings with it. Rows wait in memory and
+// are written and committed together in one transaction: by the caller's
+// timer (Commit), and by Append itself once the oldest waiting row is a
+// second old. Inserted in one batch, rows cost about half what they cost
+// one by one between frames, whose other work leaves the database cold. The file (an
 // SQLite database in WAL mode) is made at the first row and locked while
 // this object lives, which tells a live journal from one left behind.
 // A journal that cannot be written says so once through `onFailure` and
@@ -52,7 +60,7 @@ public:
     // Empty until the first row made the file.
     const std::string& Path() const { return path_; }
     std::size_t CommittedRows() const { return committed_; }
-    std::size_t WaitingRows() const { return waiting_; }
+    std::size_t WaitingRows() const { return waiting_.size(); }
 
 private:
     bool Create();
@@ -68,7 +76,7 @@ private:
     int lock_ = -1;
     std::string path_;
     std::size_t committed_ = 0;
-    std::size_t waiting_ = 0;
+    std::vector<JournalRow> waiting_;
     std::int64_t oldestWaiting_ = 0;
     bool failed_ = false;
 };
@@ -87,12 +95,6 @@ std::vector<LeftJournal> FindLeftJournals(const std::string& directory);
 
 // Whether a running program holds the journal at `path`.
 bool JournalInUse(const std::string& path);
-
-// A row of a journal with its arrival time.
-struct JournalRow {
-    TableRow row;
-    std::int64_t arrivedMs = 0;
-};
 
 // Every row of the journal at `path`, in order; nullopt with `error` filled
 // when it cannot be read.
