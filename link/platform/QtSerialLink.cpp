@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
@@ -90,6 +91,7 @@ public:
             const qint64 count =
                 port_.read(reinterpret_cast<char*>(buffer), static_cast<qint64>(capacity));
             result.count = count > 0 ? static_cast<std::size_t>(count) : 0;
+            QuietQtReads();
         }
         bool readFailed = false;
         if (result.count < capacity) {
@@ -108,6 +110,18 @@ public:
     }
 
 private:
+    // Taking Qt's byte makes Qt watch the line again, which woke the event
+    // loop twice a poll, for one byte each time. Its watch is switched off
+    // so that the poll alone reads the line; should Qt start it again (after
+    // a purge), the next byte it holds comes first, as above.
+    void QuietQtReads() {
+        for (QSocketNotifier* watch : port_.findChildren<QSocketNotifier*>()) {
+            if (watch->type() == QSocketNotifier::Read) {
+                watch->setEnabled(false);
+            }
+        }
+    }
+
     // Qt does not report a hang-up while nothing is to be read: a pulled USB
     // adapter (or a closed pseudo-terminal) only shows as POLLHUP.
     bool DeviceHungUp() {

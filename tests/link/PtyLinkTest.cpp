@@ -95,7 +95,7 @@ TEST_F(PtyLink, ManyFramesInOneTick) {
     EXPECT_EQ(decoded, 300);
 }
 
-TEST_F(PtyLink, BytesTheEventLoopTookBeforeThePollComeFirst) {
+TEST_F(PtyLink, BytesTheEventLoopTookBeforeThePollComeFirstAndThenItLeavesTheLine) {
     // Between polls the event loop may take the first byte off the line; the
     // poll must hand it on ahead of the rest.
     std::string received;
@@ -109,6 +109,18 @@ TEST_F(PtyLink, BytesTheEventLoopTookBeforeThePollComeFirst) {
     // Qt's one-byte buffer takes the first byte off the line; four stay.
     ASSERT_TRUE(QTest::qWaitFor([&] { return pty.Unread() == 4; }));
     pty.Write(reinterpret_cast<const std::uint8_t*>(sent.data()) + 5, sent.size() - 5);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        driver->Poll();
+        return received.size() >= sent.size();
+    }));
+    EXPECT_EQ(received, sent);
+
+    // From then on the event loop leaves the line alone: it no longer wakes
+    // between polls to take a byte, and the poll reads everything.
+    pty.Write(reinterpret_cast<const std::uint8_t*>(sent.data()), sent.size());
+    QTest::qWait(50);
+    EXPECT_EQ(pty.Unread(), sent.size());
+    received.clear();
     EXPECT_TRUE(QTest::qWaitFor([&] {
         driver->Poll();
         return received.size() >= sent.size();
