@@ -31,10 +31,11 @@ struct JournalRow {
 
 // The running program's copy of its log on disk, so that a crash, a kill or
 // a power loss does not take the readings with it. Rows wait in memory and
-// are written and committed together in one transaction: by the caller's
+// are inserted and committed together in one transaction: by the caller's
 // timer (Commit), and by Append itself once the oldest waiting row is a
 // second old. Inserted in one batch, rows cost about half what they cost
-// one by one between frames, whose other work leaves the database cold. The file (an
+// one by one between frames, whose other work leaves the database cold;
+// many rows at once go into the open transaction in batches as they come. The file (an
 // SQLite database in WAL mode) is made at the first row and locked while
 // this object lives, which tells a live journal from one left behind.
 // A journal that cannot be written says so once through `onFailure` and
@@ -60,13 +61,17 @@ public:
     // Empty until the first row made the file.
     const std::string& Path() const { return path_; }
     std::size_t CommittedRows() const { return committed_; }
-    std::size_t WaitingRows() const { return waiting_.size(); }
+    // Rows not yet committed: held in memory, or inserted into the open
+    // transaction.
+    std::size_t WaitingRows() const { return held_.size() + inserted_; }
 
 private:
     bool Create();
     void Fail(const std::string& what);
     void Close();
     bool Exec(const char* sql);
+    // Inserts the held rows into the open transaction, beginning it first.
+    bool InsertHeld();
 
     std::string directory_;
     std::string program_;
@@ -76,7 +81,8 @@ private:
     int lock_ = -1;
     std::string path_;
     std::size_t committed_ = 0;
-    std::vector<JournalRow> waiting_;
+    std::vector<JournalRow> held_;
+    std::size_t inserted_ = 0;
     std::int64_t oldestWaiting_ = 0;
     bool failed_ = false;
 };

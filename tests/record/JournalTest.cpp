@@ -72,6 +72,32 @@ TEST_F(JournalTest, RowsReachTheFileInCommitsNeverOneByOne) {
     EXPECT_EQ((*rows)[4].arrivedMs, 1'700'000'001'000);
 }
 
+TEST_F(JournalTest, RowsPouringInWithinASecondAreKeptInOrderAndCommittedTogether) {
+    // A file read in: thousands of rows before the clock moves on. The held
+    // rows go into the open transaction in batches, none reach the file
+    // before the commit, and the commit keeps every one in order.
+    Journal journal(directory, "test", clock);
+    constexpr std::int32_t kRows = 5000;
+    for (std::int32_t no = 1; no <= kRows; ++no) {
+        journal.Append(Row(no, std::to_string(no)));
+    }
+    EXPECT_EQ(journal.WaitingRows(), static_cast<std::size_t>(kRows));
+    EXPECT_EQ(RowsOnDisk(journal.Path()), 0U);
+    now += 1000;
+    journal.Append(Row(kRows + 1, "last"));
+    EXPECT_EQ(journal.CommittedRows(), static_cast<std::size_t>(kRows + 1));
+    EXPECT_EQ(journal.WaitingRows(), 0U);
+    std::string error;
+    const auto rows = ReadJournal(journal.Path(), error);
+    ASSERT_TRUE(rows) << error;
+    ASSERT_EQ(rows->size(), static_cast<std::size_t>(kRows + 1));
+    for (std::int32_t no = 1; no <= kRows; ++no) {
+        ASSERT_EQ((*rows)[static_cast<std::size_t>(no - 1)].row.No, no);
+        ASSERT_EQ((*rows)[static_cast<std::size_t>(no - 1)].row.Value, std::to_string(no));
+    }
+    EXPECT_EQ(rows->back().row.Value, "last");
+}
+
 TEST_F(JournalTest, OnlyJournalsLeftBehindAreFoundAndDoneOnesGo) {
     std::string left;
     {
