@@ -254,7 +254,7 @@ void Journal::Append(const TableRow& row, std::int64_t arrivedMs) {
 }
 
 bool Journal::InsertHeld() {
-    if (!inserted_ && !held_.empty() && !Exec("BEGIN")) {
+    if (inserted_ == 0 && !held_.empty() && !Exec("BEGIN")) { // no transaction open yet
         Fail("the journal " + path_ + " cannot be written");
         return false;
     }

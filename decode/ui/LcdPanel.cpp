@@ -240,11 +240,7 @@ private:
         int minimum = 0;
         int maximum = 0;
         const QStyle* style = nullptr;
-        bool operator==(const Look& other) const {
-            return size == other.size && ratio == other.ratio && palette == other.palette &&
-                   state == other.state && minimum == other.minimum && maximum == other.maximum &&
-                   style == other.style;
-        }
+        bool operator==(const Look&) const = default;
     };
     Look look_;
     QHash<int, QPixmap> pictures_;
