@@ -65,12 +65,7 @@ LoadOutcome RowsFromFile(const std::string& name, InputFile& file, RowReceiver& 
     if (!IsPacketFileName(name)) {
         return TextFromFile(file, rows, progress);
     }
-    std::string error;
-    const std::optional<std::string> bytes = file.ReadAll(error);
-    if (!bytes) {
-        return {false, 0, error};
-    }
-    return ReadDataPacket(*bytes, rows, progress);
+    return ReadDataPacket(file, rows, progress);
 }
 
 // Runs a load; a resource failure (out of memory) ends it like any other,

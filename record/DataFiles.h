@@ -52,8 +52,8 @@ SaveOutcome SaveTable(FileSystem& files, const MeasurementTable& table, const st
 // all of its line or element has been read, so a failed load leaves the
 // rows before the failure and nothing half-filled. A failure says why in
 // the outcome's error, running out of memory included (never thrown).
-// From this computer's files: a text file is read in blocks (memory follows
-// the longest line, not the file), a data packet whole.
+// From this computer's files, both formats are read in blocks: memory
+// follows the longest line or element, not the file.
 LoadOutcome LoadTable(const std::string& name, MeasurementTable& table, bool emptyFirst,
                       const WalkProgress& progress = {});
 // The rows of this computer's file `name` into any receiver, in the format

@@ -1,12 +1,15 @@
 #include "record/DataPacket.h"
 
 #include "base/NumberText.h"
+#include "record/InputFile.h"
 #include "record/XmlScanner.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,13 +105,89 @@ void AppendChangeLog(std::string& out, std::size_t rows, ByteSink& sink) {
     out += "\"/></METADATA>";
 }
 
+// A data packet's bytes, whole or a window at a time.
+class PacketBytes {
+public:
+    virtual ~PacketBytes() = default;
+    // The next window: the last one's bytes from `keep` on, then what
+    // follows them (the first call keeps nothing). `more`: bytes follow.
+    virtual std::optional<std::string_view> Next(std::size_t keep, bool& more,
+                                                 std::string& error) = 0;
+    // What the progress counts to.
+    virtual std::size_t Size() const = 0;
+};
+
+class WholeBytes final : public PacketBytes {
+public:
+    explicit WholeBytes(std::string_view bytes) : bytes_(bytes) {}
+    std::optional<std::string_view> Next(std::size_t /*keep*/, bool& more,
+                                         std::string& /*error*/) override {
+        more = false;
+        return bytes_;
+    }
+    std::size_t Size() const override { return bytes_.size(); }
+
+private:
+    std::string_view bytes_;
+};
+
+// A file read into one window that is used again and again, so that
+// memory follows the longest element, not the file, and the bytes are
+// scanned while they are still in the cache.
+class FileBytes final : public PacketBytes {
+public:
+    explicit FileBytes(InputFile& file)
+        : file_(file), buffer_(std::make_unique_for_overwrite<char[]>(kWindow)),
+          capacity_(kWindow) {}
+
+    std::optional<std::string_view> Next(std::size_t keep, bool& more,
+                                         std::string& error) override {
+        const std::size_t kept = filled_ - keep;
+        if (kept == capacity_ || (capacity_ > kWindow && kept <= kWindow / 2)) {
+            // A window full of one unfinished element doubles; once that
+            // element has passed, it shrinks back.
+            const std::size_t capacity = kept == capacity_ ? capacity_ * 2 : kWindow;
+            auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+            std::memcpy(buffer.get(), buffer_.get() + keep, kept);
+            buffer_ = std::move(buffer);
+            capacity_ = capacity;
+        } else if (kept > 0) {
+            std::memmove(buffer_.get(), buffer_.get() + keep, kept);
+        }
+        filled_ = kept;
+        more = true;
+        while (filled_ < capacity_) {
+            const std::optional<std::size_t> got =
+                file_.Read(buffer_.get() + filled_, capacity_ - filled_, error);
+            if (!got) {
+                return std::nullopt;
+            }
+            if (*got == 0) {
+                more = false;
+                break;
+            }
+            filled_ += *got;
+        }
+        return std::string_view(buffer_.get(), filled_);
+    }
+    std::size_t Size() const override { return static_cast<std::size_t>(file_.Size()); }
+
+private:
+    static constexpr std::size_t kWindow = std::size_t{256} << 10;
+
+    InputFile& file_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    std::size_t filled_ = 0;
+};
+
 // Reads the document once, adding each row as it comes. A structural fault
 // found later takes the rows back out, so a document that is not a data
 // packet adds nothing; after a row whose No is no whole number the walk adds
 // no more but still checks the rest.
 class PacketWalk {
 public:
-    PacketWalk(std::string_view bytes, const WalkProgress& progress)
+    PacketWalk(PacketBytes& bytes, const WalkProgress& progress)
         : bytes_(bytes), progress_(progress) {}
 
     bool Load(RowReceiver& rows, LoadOutcome& outcome) {
@@ -125,13 +204,19 @@ private:
         return path_.size() == path.size() && std::equal(path.begin(), path.end(), path_.begin());
     }
 
-    // false: not a data packet.
+    // false: not a data packet, or not read whole.
     bool Walk(RowReceiver& receiver, LoadOutcome& outcome) {
-        XmlScanner scanner(bytes_);
+        bool more = false;
+        const std::optional<std::string_view> first = bytes_.Next(0, more, outcome.error);
+        if (!first) {
+            return false;
+        }
+        XmlScanner scanner(*first, more);
         path_.clear();
         columns_.clear();
         bool fields = false;
         bool rowData = false;
+        bool inRowData = false;
         bool adding = true;
         std::size_t rows = 0;
         TableRowView row;
@@ -142,6 +227,15 @@ private:
         };
         for (;;) {
             const XmlScanner::Event event = scanner.Next();
+            if (event == XmlScanner::Event::More) {
+                const std::optional<std::string_view> window =
+                    bytes_.Next(scanner.Pending(), more, outcome.error);
+                if (!window) {
+                    return false;
+                }
+                scanner.Continue(*window, more);
+                continue;
+            }
             if (event == XmlScanner::Event::Error) {
                 return notPacket();
             }
@@ -150,13 +244,14 @@ private:
             }
             if (event == XmlScanner::Event::EndTag) {
                 path_.pop_back();
+                inRowData = false;
                 continue;
             }
             const std::string_view name = scanner.Name();
             if (path_.empty() && name != "DATAPACKET") {
                 return notPacket();
             }
-            if (name == "ROW" && At({"DATAPACKET", "ROWDATA"})) {
+            if (inRowData && name == "ROW") {
                 if (adding && !ReadRow(scanner, row)) {
                     outcome.error = "ROW " + std::to_string(outcome.rows + 1) +
                                     " is not a row: its first column is no whole number";
@@ -182,10 +277,11 @@ private:
                 rowData = true;
             }
             if (progress_ && name == "ROW" && ++rows % kProgressRows == 0) {
-                progress_(scanner.Offset(), bytes_.size());
+                progress_(scanner.Offset(), std::max(bytes_.Size(), scanner.Offset()));
             }
             if (event == XmlScanner::Event::StartTag) {
-                path_.push_back(name);
+                path_.emplace_back(name);
+                inRowData = At({"DATAPACKET", "ROWDATA"});
             }
         }
     }
@@ -236,9 +332,10 @@ private:
         return true;
     }
 
-    std::string_view bytes_;
+    PacketBytes& bytes_;
     const WalkProgress& progress_;
-    std::vector<std::string_view> path_;
+    // Owned: the window the names were read from moves on.
+    std::vector<std::string> path_;
     std::vector<std::string> columns_;
     // For each column, the first column of the same name (itself, unless a
     // file names two alike).
@@ -364,8 +461,16 @@ LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
 
 LoadOutcome ReadDataPacket(std::string_view bytes, RowReceiver& rows,
                            const WalkProgress& progress) {
+    WholeBytes whole(bytes);
     LoadOutcome outcome;
-    outcome.ok = PacketWalk(bytes, progress).Load(rows, outcome);
+    outcome.ok = PacketWalk(whole, progress).Load(rows, outcome);
+    return outcome;
+}
+
+LoadOutcome ReadDataPacket(InputFile& file, RowReceiver& rows, const WalkProgress& progress) {
+    FileBytes windows(file);
+    LoadOutcome outcome;
+    outcome.ok = PacketWalk(windows, progress).Load(rows, outcome);
     return outcome;
 }
 

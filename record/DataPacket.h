@@ -10,6 +10,8 @@
 
 namespace meterdesk::record {
 
+class InputFile;
+
 // The start of every data packet file, the two blanks after the declaration
 // included.
 inline constexpr std::string_view kPacketStart =
@@ -62,5 +64,9 @@ LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
 // The same into any receiver.
 LoadOutcome ReadDataPacket(std::string_view bytes, RowReceiver& rows,
                            const WalkProgress& progress = {});
+// The same from the rest of an open file, read a window at a time: memory
+// follows the longest element, not the file. A read that fails takes the
+// rows back, as a fault does.
+LoadOutcome ReadDataPacket(InputFile& file, RowReceiver& rows, const WalkProgress& progress = {});
 
 } // namespace meterdesk::record

@@ -63,27 +63,4 @@ std::optional<std::size_t> InputFile::Read(char* buffer, std::size_t size, std::
     }
 }
 
-std::optional<std::string> InputFile::ReadAll(std::string& error) {
-    std::string bytes;
-    // One byte more than the size, so that the read which ends the file
-    // needs no second allocation when nothing was added meanwhile.
-    bytes.resize(static_cast<std::size_t>(size_) + 1);
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            bytes.resize(bytes.size() * 2);
-        }
-        const auto got = Read(bytes.data() + filled, bytes.size() - filled, error);
-        if (!got) {
-            return std::nullopt;
-        }
-        if (*got == 0) {
-            break;
-        }
-        filled += *got;
-    }
-    bytes.resize(filled);
-    return bytes;
-}
-
 } // namespace meterdesk::record

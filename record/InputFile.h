@@ -22,8 +22,6 @@ public:
     std::uint64_t Size() const { return size_; }
     // Up to `size` bytes; 0 at the end; nullopt with `error` on a read error.
     std::optional<std::size_t> Read(char* buffer, std::size_t size, std::string& error);
-    // The rest of the file (the data packet is read whole).
-    std::optional<std::string> ReadAll(std::string& error);
 
 private:
     InputFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}

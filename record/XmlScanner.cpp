@@ -3,7 +3,12 @@
 #include "base/Utf8.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace meterdesk::record {
 
@@ -12,10 +17,19 @@ namespace {
 // What each byte is to the scanner; tables keep the inner loops short.
 enum : std::uint8_t { kBlank = 1, kNameEnd = 2, kValueStop = 4 };
 
+// Every fault is found within this many bytes of where the scan stands (a
+// reference is the longest thing looked ahead at).
+constexpr std::size_t kCutShort = 16;
+
 constexpr std::array<std::uint8_t, 256> kClasses = [] {
     std::array<std::uint8_t, 256> classes{};
     for (const char c : {' ', '\t', '\r', '\n'}) {
-        classes[static_cast<unsigned char>(c)] |= kBlank | kNameEnd | kValueStop;
+        classes[static_cast<unsigned char>(c)] |= kBlank | kNameEnd;
+    }
+    // A blank in a value is read as a space: only the other blanks need a
+    // look (long values such as a change log are mostly numbers and spaces).
+    for (const char c : {'\t', '\r', '\n'}) {
+        classes[static_cast<unsigned char>(c)] |= kValueStop;
     }
     for (const char c : {'=', '>', '<', '"', '\'', '&'}) {
         classes[static_cast<unsigned char>(c)] |= kNameEnd;
@@ -44,6 +58,70 @@ bool EndsName(std::string_view text, std::size_t at) {
     return c == '/' && at + 1 < text.size() && text[at + 1] == '>';
 }
 
+bool EndsValue(std::string_view text, std::size_t at) {
+    return Is(text[at], kValueStop);
+}
+
+#if defined(__SSE2__)
+// Bytes that may end a name, sixteen at a time: every byte up to "/" (the
+// blanks, quotes, "&" and "/") and "<", "=", ">". Digits, letters and ":"
+// never do.
+unsigned NameStopCandidates(__m128i bytes) {
+    const __m128i upToSlash = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8('/')), bytes);
+    const __m128i fromLess = _mm_sub_epi8(bytes, _mm_set1_epi8('<'));
+    const __m128i angles = _mm_cmpeq_epi8(_mm_min_epu8(fromLess, _mm_set1_epi8(2)), fromLess);
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(upToSlash, angles)));
+}
+
+// Bytes that may end a plain value: every byte up to "'" but the space
+// (controls, quotes, "&"), and "<".
+unsigned ValueStopCandidates(__m128i bytes) {
+    const __m128i upToQuote = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8('\'')), bytes);
+    const __m128i space = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '));
+    const __m128i less = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<'));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_andnot_si128(space, upToQuote), less)));
+}
+#endif
+
+// The first position from `at` on where `ends` holds, or the text's size.
+// Sixteen bytes are looked at a step for the few that may end the run;
+// each of those is then judged by `ends` itself.
+template <typename Candidates, typename Ends>
+std::size_t FindEnd(std::string_view text, std::size_t at, Candidates candidates, Ends ends) {
+#if defined(__SSE2__)
+    while (text.size() - at >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        for (unsigned mask = candidates(bytes); mask != 0; mask &= mask - 1) {
+            const std::size_t found = at + static_cast<std::size_t>(std::countr_zero(mask));
+            if (ends(text, found)) {
+                return found;
+            }
+        }
+        at += 16;
+    }
+#else
+    (void)candidates;
+#endif
+    while (at < text.size() && !ends(text, at)) {
+        ++at;
+    }
+    return at;
+}
+
+// Lambdas rather than function pointers, so that both checks are inlined.
+std::size_t NameEnd(std::string_view text, std::size_t at) {
+    return FindEnd(
+        text, at, [](auto bytes) { return NameStopCandidates(bytes); },
+        [](std::string_view t, std::size_t i) { return EndsName(t, i); });
+}
+
+std::size_t PlainValueEnd(std::string_view text, std::size_t at) {
+    return FindEnd(
+        text, at, [](auto bytes) { return ValueStopCandidates(bytes); },
+        [](std::string_view t, std::size_t i) { return EndsValue(t, i); });
+}
+
 void AppendCodePoint(std::string& value, std::uint32_t code) {
     // Files are in an 8-bit code page: a reference below 256 is that byte;
     // anything above can only be meant as Unicode, so it becomes UTF-8.
@@ -56,15 +134,28 @@ void AppendCodePoint(std::string& value, std::uint32_t code) {
 
 } // namespace
 
-XmlScanner::XmlScanner(std::string_view document) : text_(document) {
-    if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
-        at_ = 3;
-    }
+XmlScanner::XmlScanner(std::string_view window, bool more) : text_(window), more_(more) {}
+
+void XmlScanner::Continue(std::string_view window, bool more) {
+    windowStart_ += at_;
+    text_ = window;
+    at_ = 0;
+    more_ = more;
 }
 
 XmlScanner::Event XmlScanner::Fail() {
+    // A fault this close to the window's end may be a construct cut short:
+    // it is judged again with the bytes that follow.
+    if (more_ && at_ + kCutShort >= text_.size()) {
+        return NeedMore();
+    }
     failed_ = true;
     return Event::Error;
+}
+
+XmlScanner::Event XmlScanner::NeedMore() {
+    at_ = constructStart_;
+    return Event::More;
 }
 
 std::optional<std::string_view> XmlScanner::Find(std::string_view name) const {
@@ -95,6 +186,15 @@ XmlScanner::Event XmlScanner::Next() {
     if (failed_) {
         return Event::Error;
     }
+    if (!bomChecked_) {
+        if (more_ && text_.size() < 3) {
+            return NeedMore();
+        }
+        bomChecked_ = true;
+        if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
+            at_ = 3;
+        }
+    }
     for (;;) {
         // Text: allowed inside the root, only blanks outside it.
         const std::size_t tag = text_.find('<', at_);
@@ -102,12 +202,18 @@ XmlScanner::Event XmlScanner::Next() {
         if (open_.empty()) {
             for (std::size_t i = at_; i < textEnd; ++i) {
                 if (!IsBlank(text_[i])) {
+                    at_ = i;
+                    constructStart_ = i;
                     return Fail();
                 }
             }
         }
         at_ = textEnd;
+        constructStart_ = at_;
         if (tag == std::string_view::npos) {
+            if (more_) {
+                return NeedMore();
+            }
             if (!open_.empty() || !rootSeen_) {
                 return Fail();
             }
@@ -130,24 +236,24 @@ XmlScanner::Event XmlScanner::Next() {
             if (empty) {
                 return Event::EmptyTag;
             }
-            open_.push_back(name_);
+            open_.emplace_back(name_);
             return Event::StartTag;
         }
         if (rest.starts_with("<?")) {
             if (!SkipUntil("?>")) {
-                return Fail();
+                return more_ ? NeedMore() : Fail();
             }
             continue;
         }
         if (rest.starts_with("<!--")) {
             if (!SkipUntil("-->")) {
-                return Fail();
+                return more_ ? NeedMore() : Fail();
             }
             continue;
         }
         if (rest.starts_with("<![CDATA[") && !open_.empty()) {
             if (!SkipUntil("]]>")) {
-                return Fail();
+                return more_ ? NeedMore() : Fail();
             }
             continue;
         }
@@ -157,9 +263,7 @@ XmlScanner::Event XmlScanner::Next() {
         // What is left is an end tag, "</".
         at_ += 2;
         const std::size_t start = at_;
-        while (at_ < text_.size() && !EndsName(text_, at_)) {
-            ++at_;
-        }
+        at_ = NameEnd(text_, at_);
         name_ = text_.substr(start, at_ - start);
         SkipBlanks();
         if (at_ >= text_.size() || text_[at_] != '>' || open_.empty() || open_.back() != name_) {
@@ -174,9 +278,7 @@ XmlScanner::Event XmlScanner::Next() {
 
 bool XmlScanner::ReadTag(bool& empty) {
     std::size_t start = at_;
-    while (at_ < text_.size() && !EndsName(text_, at_)) {
-        ++at_;
-    }
+    at_ = NameEnd(text_, at_);
     name_ = text_.substr(start, at_ - start);
     if (name_.empty()) {
         return false;
@@ -201,9 +303,7 @@ bool XmlScanner::ReadTag(bool& empty) {
             return false; // attributes are set apart by blanks
         }
         start = at_;
-        while (at_ < text_.size() && !EndsName(text_, at_)) {
-            ++at_;
-        }
+        at_ = NameEnd(text_, at_);
         const std::string_view attributeName = text_.substr(start, at_ - start);
         SkipBlanks();
         if (attributeName.empty() || at_ >= text_.size() || text_[at_] != '=') {
@@ -228,10 +328,7 @@ bool XmlScanner::ReadTag(bool& empty) {
 
 bool XmlScanner::ReadValue(char quote, Attribute& attribute) {
     // Most values are plain: they are used where they lie.
-    std::size_t plainEnd = at_;
-    while (plainEnd < text_.size() && !Is(text_[plainEnd], kValueStop)) {
-        ++plainEnd;
-    }
+    const std::size_t plainEnd = PlainValueEnd(text_, at_);
     if (plainEnd < text_.size() && text_[plainEnd] == quote) {
         attribute.plain = text_.substr(at_, plainEnd - at_);
         attribute.owned = false;
@@ -243,10 +340,7 @@ bool XmlScanner::ReadValue(char quote, Attribute& attribute) {
     value.clear();
     for (;;) {
         // Copy the plain run up to the next character that needs a look.
-        std::size_t end = at_;
-        while (end < text_.size() && !Is(text_[end], kValueStop)) {
-            ++end;
-        }
+        const std::size_t end = PlainValueEnd(text_, at_);
         value.append(text_.substr(at_, end - at_));
         at_ = end;
         if (at_ >= text_.size()) {

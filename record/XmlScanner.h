@@ -17,9 +17,13 @@ namespace meterdesk::record {
 // refused), so no entity is ever defined or fetched; it knows the five
 // standard entities and character references. Text between elements,
 // comments and processing instructions are skipped.
+//
+// The document may come a window at a time: while more follows the window,
+// a construct the window ends in yields More, and the scanner goes on with
+// the bytes from Pending() on, with more after them (Continue).
 class XmlScanner {
 public:
-    enum class Event { StartTag, EndTag, EmptyTag, Done, Error };
+    enum class Event { StartTag, EndTag, EmptyTag, Done, Error, More };
 
     struct Attribute {
         std::string_view name;
@@ -31,10 +35,15 @@ public:
         bool owned = false;
     };
 
-    explicit XmlScanner(std::string_view document);
+    // `more`: the document goes on after `window`.
+    explicit XmlScanner(std::string_view window, bool more = false);
 
     // The next element event. After Done or Error it keeps returning that.
     Event Next();
+    // After More: where in the window the bytes still needed begin.
+    std::size_t Pending() const { return at_; }
+    // The window that follows the last one's bytes from Pending() on.
+    void Continue(std::string_view window, bool more);
 
     // Of the last start, empty or end tag.
     std::string_view Name() const { return name_; }
@@ -45,11 +54,12 @@ public:
     std::optional<std::string_view> Find(std::string_view name) const;
     // Elements open around the position reached (the root counts).
     std::size_t Depth() const { return open_.size(); }
-    // Bytes read so far.
-    std::size_t Offset() const { return at_; }
+    // Bytes of the document read so far.
+    std::size_t Offset() const { return windowStart_ + at_; }
 
 private:
     Event Fail();
+    Event NeedMore();
     bool SkipUntil(std::string_view end);
     void SkipBlanks();
     bool ReadTag(bool& empty);
@@ -58,9 +68,14 @@ private:
 
     std::string_view text_;
     std::size_t at_ = 0;
+    std::size_t windowStart_ = 0; // where text_ begins in the document
+    std::size_t constructStart_ = 0;
+    bool more_ = false;
+    bool bomChecked_ = false;
     bool failed_ = false;
     bool rootSeen_ = false;
-    std::vector<std::string_view> open_;
+    // Owned: a window's bytes move when the next one comes.
+    std::vector<std::string> open_;
     std::string_view name_;
     std::vector<Attribute> attributes_;
     std::size_t attributeCount_ = 0;

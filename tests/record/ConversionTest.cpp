@@ -4,6 +4,7 @@
 #include "record/Conversion.h"
 
 #include "record/DataFiles.h"
+#include "record/DataPacket.h"
 #include "tests/support/TempFolder.h"
 
 #include <gmock/gmock.h>
@@ -114,6 +115,27 @@ TEST(Conversion, CountsALineBreakSplitBetweenReadBlocksOnce) {
         ASSERT_FALSE(ConvertFile(path, folder / "out.xml").loadError);
         EXPECT_EQ(ReadFile(folder / "out.xml"), ThroughTable(folder, path, "out.xml"));
     }
+}
+
+TEST(Conversion, APacketReadInWindowsGivesTheRowsOfThePacketReadWhole) {
+    testing::TempFolder folder;
+    // 40,000 rows: a change log longer than a read window, then windows that
+    // end inside rows, values and references.
+    std::string text = kHeader;
+    for (int no = 1; no <= 40000; ++no) {
+        text += std::to_string(no) + "\t10:00:00\tDC\t" + std::to_string(no % 977) +
+                (no % 3 == 0 ? "<&>" : "") + "\tV\tAUTO\r\n";
+    }
+    WriteFile(folder / "in.txt", text);
+    ASSERT_FALSE(ConvertFile(folder / "in.txt", folder / "in.xml").loadError);
+    MeasurementTable whole;
+    ASSERT_TRUE(ReadDataPacket(ReadFile(folder / "in.xml"), whole).ok);
+    ASSERT_EQ(whole.RowCount(), 40000U);
+    StringSink wholeText;
+    WriteTextTable(whole, whole.RowCount(), wholeText);
+    ASSERT_FALSE(ConvertFile(folder / "in.xml", folder / "out.txt").loadError);
+    EXPECT_EQ(ReadFile(folder / "out.txt"), wholeText.text);
+    EXPECT_EQ(ReadFile(folder / "out.txt"), text);
 }
 
 TEST(Conversion, ASourceThatFailsLeavesTheTargetAsItWasAndSaysWhy) {
