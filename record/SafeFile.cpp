@@ -1,5 +1,7 @@
 #include "record/SafeFile.h"
 
+#include "record/PipelinedSink.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -354,44 +356,6 @@ public:
     }
 };
 
-// Gathers small writes into large ones; the first failure ends the writer.
-class BufferedSink final : public ByteSink {
-public:
-    explicit BufferedSink(WritableFile& file) : file_(file) { buffer_.reserve(kChunk); }
-
-    struct Failed {
-        std::string reason;
-    };
-
-    void Write(std::string_view bytes) override {
-        if (buffer_.size() + bytes.size() > kChunk) {
-            Flush();
-        }
-        if (bytes.size() >= kChunk) {
-            Pass(bytes);
-            return;
-        }
-        buffer_.append(bytes);
-    }
-
-    void Flush() {
-        Pass(buffer_);
-        buffer_.clear();
-    }
-
-private:
-    static constexpr std::size_t kChunk = std::size_t{1} << 20;
-
-    void Pass(std::string_view bytes) {
-        if (auto error = file_.Write(bytes)) {
-            throw Failed{std::move(*error)};
-        }
-    }
-
-    WritableFile& file_;
-    std::string buffer_;
-};
-
 } // namespace
 
 FileSystem& LocalFiles() {
@@ -404,11 +368,11 @@ namespace {
 // Runs the writer into `file` in 1 MB writes and finishes it.
 std::optional<std::string> Stream(WritableFile& file, const std::function<void(ByteSink&)>& write) {
     try {
-        BufferedSink sink(file);
+        PipelinedSink sink(file);
         write(sink);
-        sink.Flush();
+        sink.Finish();
         return file.Finish();
-    } catch (const BufferedSink::Failed& failed) {
+    } catch (const PipelinedSink::Failed& failed) {
         return failed.reason;
     } catch (const std::exception& thrown) {
         return thrown.what();

@@ -1,0 +1,85 @@
+#include "record/PipelinedSink.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+namespace meterdesk::record {
+
+PipelinedSink::PipelinedSink(WritableFile& file) : file_(file) {
+    filling_.reserve(kBuffer);
+    writing_.reserve(kBuffer);
+    // The thread takes no signal: a handler runs on the thread that made the
+    // save, as it did before the save had a thread.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    writer_ = std::thread([this] { Run(); });
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+PipelinedSink::~PipelinedSink() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
+}
+
+void PipelinedSink::Write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const std::size_t room = kBuffer - filling_.size();
+        const std::size_t take = std::min(room, bytes.size());
+        filling_.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        if (filling_.size() == kBuffer) {
+            HandOver();
+        }
+    }
+}
+
+void PipelinedSink::Finish() {
+    HandOver();
+    std::unique_lock lock(mutex_);
+    WaitIdle(lock);
+}
+
+void PipelinedSink::WaitIdle(std::unique_lock<std::mutex>& lock) {
+    changed_.wait(lock, [this] { return !pending_; });
+    if (failure_) {
+        throw Failed{*failure_};
+    }
+}
+
+void PipelinedSink::HandOver() {
+    {
+        std::unique_lock lock(mutex_);
+        WaitIdle(lock);
+        if (filling_.empty()) {
+            return;
+        }
+        filling_.swap(writing_);
+        pending_ = true;
+    }
+    changed_.notify_all();
+    filling_.clear();
+}
+
+void PipelinedSink::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return pending_ || stop_; });
+        if (stop_) {
+            return;
+        }
+        lock.unlock();
+        std::optional<std::string> error = file_.Write(writing_);
+        lock.lock();
+        failure_ = std::move(error);
+        pending_ = false;
+        changed_.notify_all();
+    }
+}
+
+} // namespace meterdesk::record
