@@ -105,6 +105,19 @@ void AppendChangeLog(std::string& out, std::size_t rows, ByteSink& sink) {
     out += "\"/></METADATA>";
 }
 
+// Column names are short: compared in place rather than by a call.
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A data packet's bytes, whole or a window at a time.
 class PacketBytes {
 public:
@@ -296,9 +309,9 @@ private:
         for (std::size_t a = 0; a < scanner.AttributeCount(); ++a) {
             const XmlScanner::Attribute& attribute = scanner.Attributes()[a];
             std::size_t column = next;
-            if (column >= columns_.size() || columns_[column] != attribute.name) {
+            if (column >= columns_.size() || !SameName(columns_[column], attribute.name)) {
                 column = 0;
-                while (column < columns_.size() && columns_[column] != attribute.name) {
+                while (column < columns_.size() && !SameName(columns_[column], attribute.name)) {
                     ++column;
                 }
                 if (column == columns_.size()) {

@@ -86,32 +86,72 @@ void SplitFields(std::string_view text, std::string_view delimiter,
     list.resize(count);
 }
 
-void AppendTextRow(const TableRowView& row, std::string& line) {
-    // The line is put together in place and appended once; a text too long
-    // for the room left (never one this program stored) goes on its own.
-    char text[512];
-    char* at = text;
-    const auto put = [&](std::string_view piece) {
-        if (piece.size() > static_cast<std::size_t>(text + sizeof text - at)) {
-            line.append(text, at);
-            line.append(piece);
-            at = text;
-            return;
+namespace {
+
+// Copies a piece of a few bytes with two fixed-size moves that may overlap,
+// rather than a call; `to` has room for the piece.
+void CopyPiece(char* to, const char* from, std::size_t size) {
+    if (size > 16) {
+        std::memcpy(to, from, size);
+    } else if (size >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + size - 4, from + size - 4, 4);
+    } else if (size > 0) {
+        to[0] = from[0];
+        to[size / 2] = from[size / 2];
+        to[size - 1] = from[size - 1];
+    }
+}
+
+constexpr std::size_t kLineRoom = 512;
+
+// A line with a text too long for the room (never one this program stored):
+// the pieces go on one by one.
+void AppendLongTextRow(const TableRowView& row, std::string& line) {
+    if (row.HasNo) {
+        char digits[16];
+        line.append(digits, std::to_chars(digits, digits + sizeof digits, row.No).ptr);
+    }
+    for (const std::string_view piece : row.Texts) {
+        line += '\t';
+        if (!piece.empty()) {
+            line.append(TrimControls(piece));
         }
-        std::memcpy(at, piece.data(), piece.size());
-        at += piece.size();
-    };
+    }
+    line.append("\r\n");
+}
+
+} // namespace
+
+void AppendTextRow(const TableRowView& row, std::string& line) {
+    // The line is put together in place and appended once.
+    std::size_t longest = 16 + row.Texts.size() + 2;
+    for (const std::string_view piece : row.Texts) {
+        longest += piece.size();
+    }
+    if (longest > kLineRoom) {
+        AppendLongTextRow(row, line);
+        return;
+    }
+    char text[kLineRoom];
+    char* at = text;
     if (row.HasNo) {
         at = std::to_chars(at, at + 16, row.No).ptr;
     }
     for (const std::string_view piece : row.Texts) {
-        put("\t");
+        *at++ = '\t';
         // A missing piece has no bytes at all, not even an address.
         if (!piece.empty()) {
-            put(TrimControls(piece));
+            const std::string_view trimmed = TrimControls(piece);
+            CopyPiece(at, trimmed.data(), trimmed.size());
+            at += trimmed.size();
         }
     }
-    put("\r\n");
+    *at++ = '\r';
+    *at++ = '\n';
     line.append(text, at);
 }
 

@@ -88,7 +88,8 @@ unsigned ValueStopCandidates(__m128i bytes) {
 // Sixteen bytes are looked at a step for the few that may end the run;
 // each of those is then judged by `ends` itself.
 template <typename Candidates, typename Ends>
-std::size_t FindEnd(std::string_view text, std::size_t at, Candidates candidates, Ends ends) {
+[[gnu::always_inline]] inline std::size_t FindEnd(std::string_view text, std::size_t at,
+                                                  Candidates candidates, Ends ends) {
 #if defined(__SSE2__)
     while (text.size() - at >= 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
@@ -109,18 +110,60 @@ std::size_t FindEnd(std::string_view text, std::size_t at, Candidates candidates
     return at;
 }
 
-// Lambdas rather than function pointers, so that both checks are inlined.
-std::size_t NameEnd(std::string_view text, std::size_t at) {
+// Lambdas rather than function pointers, and all of it inlined: names and
+// values are mostly a few bytes, where a call would cost more than the scan.
+[[gnu::always_inline]] inline std::size_t NameEnd(std::string_view text, std::size_t at) {
     return FindEnd(
         text, at, [](auto bytes) { return NameStopCandidates(bytes); },
         [](std::string_view t, std::size_t i) { return EndsName(t, i); });
 }
 
-std::size_t PlainValueEnd(std::string_view text, std::size_t at) {
+[[gnu::always_inline]] inline std::size_t PlainValueEnd(std::string_view text, std::size_t at) {
     return FindEnd(
         text, at, [](auto bytes) { return ValueStopCandidates(bytes); },
         [](std::string_view t, std::size_t i) { return EndsValue(t, i); });
 }
+
+#if defined(__SSE2__)
+// Where, in 64 bytes, the bytes are that matter to an attribute of the
+// usual form. The breaks are a superset: a byte in them sends the attribute
+// to the full path, never the other way round.
+struct TagMasks {
+    std::uint64_t quote = 0;      // '"'
+    std::uint64_t equals = 0;     // '='
+    std::uint64_t nameBreak = 0;  // what may end a name: blanks, controls, quotes, < > &
+    std::uint64_t valueBreak = 0; // what may end a plain value: controls, ' < &
+};
+
+TagMasks MasksAt(const char* bytes) {
+    TagMasks masks;
+    for (unsigned part = 0; part < 4; ++part) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+        const auto bits = [part](__m128i found) {
+            return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(found))} << (16 * part);
+        };
+        const __m128i quote = _mm_cmpeq_epi8(b, _mm_set1_epi8('"'));
+        const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(b, _mm_set1_epi8(' ')), b);
+        const __m128i valueBreak = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\'')),
+                                                             _mm_cmpeq_epi8(b, _mm_set1_epi8('<'))),
+                                                _mm_cmpeq_epi8(b, _mm_set1_epi8('&')));
+        masks.quote |= bits(quote);
+        masks.equals |= bits(_mm_cmpeq_epi8(b, _mm_set1_epi8('=')));
+        // Controls up to the space count for values too: the tab and line
+        // breaks are among them.
+        masks.valueBreak |= bits(_mm_or_si128(
+            valueBreak, _mm_andnot_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(' ')), controls)));
+        masks.nameBreak |=
+            bits(_mm_or_si128(_mm_or_si128(valueBreak, controls),
+                              _mm_or_si128(quote, _mm_cmpeq_epi8(b, _mm_set1_epi8('>')))));
+    }
+    return masks;
+}
+
+std::uint64_t LowBits(unsigned count) {
+    return count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+}
+#endif
 
 void AppendCodePoint(std::string& value, std::uint32_t code) {
     // Files are in an 8-bit code page: a reference below 256 is that byte;
@@ -285,6 +328,7 @@ bool XmlScanner::ReadTag(bool& empty) {
     }
     attributeCount_ = 0;
     for (;;) {
+        ReadUsualAttributes();
         const std::size_t before = at_;
         SkipBlanks();
         if (at_ >= text_.size()) {
@@ -315,15 +359,74 @@ bool XmlScanner::ReadTag(bool& empty) {
             return false;
         }
         const char quote = text_[at_++];
-        if (attributeCount_ == attributes_.size()) {
-            attributes_.emplace_back();
-        }
-        Attribute& attribute = attributes_[attributeCount_++];
+        Attribute& attribute = NextAttribute();
         attribute.name = attributeName;
         if (!ReadValue(quote, attribute)) {
             return false;
         }
     }
+}
+
+XmlScanner::Attribute& XmlScanner::NextAttribute() {
+    if (attributeCount_ == attributes_.size()) {
+        attributes_.emplace_back();
+    }
+    return attributes_[attributeCount_++];
+}
+
+void XmlScanner::ReadUsualAttributes() {
+#if defined(__SSE2__)
+    // Attributes of the usual form (one space, a name, "=", a plain value in
+    // double quotes) are read from masks of 64 bytes at a time, which say
+    // where the quotes, "=" and the bytes that would need a closer look are.
+    // Anything else is left to the full path, which reads it the same way.
+    // Locals, not members: the attributes written could alias them.
+    const char* const text = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t at = at_;
+    std::size_t block = at;
+    TagMasks masks{};
+    bool fresh = false;
+    while (at < size && text[at] == ' ') {
+        if (!fresh && (at + 1 - block >= 64 || block == at)) {
+            if (size - at < 64) {
+                break;
+            }
+            block = at;
+            masks = MasksAt(text + at);
+            fresh = true;
+        }
+        const unsigned from = static_cast<unsigned>(at + 1 - block);
+        const std::uint64_t equals = from < 64 ? masks.equals >> from : 0;
+        const unsigned nameLength = static_cast<unsigned>(std::countr_zero(equals));
+        const unsigned valueFrom = from + nameLength + 2;
+        const std::uint64_t closing = valueFrom < 64 ? masks.quote >> valueFrom : 0;
+        if (equals == 0 || closing == 0) {
+            if (fresh) {
+                break; // longer than a block
+            }
+            block = at; // read the masks again from here
+            continue;
+        }
+        const unsigned valueLength = static_cast<unsigned>(std::countr_zero(closing));
+        const std::uint64_t nameBits = (masks.nameBreak >> from) & LowBits(nameLength);
+        const std::uint64_t valueBits = (masks.valueBreak >> valueFrom) & LowBits(valueLength);
+        if (nameLength == 0 || nameBits != 0 || ((masks.quote >> (valueFrom - 1)) & 1U) == 0 ||
+            valueBits != 0) {
+            break;
+        }
+        if (attributeCount_ == attributes_.size()) {
+            attributes_.emplace_back();
+        }
+        Attribute& attribute = attributes_[attributeCount_++];
+        attribute.name = std::string_view(text + block + from, nameLength);
+        attribute.plain = std::string_view(text + block + valueFrom, valueLength);
+        attribute.owned = false;
+        at = block + valueFrom + valueLength + 1;
+        fresh = false;
+    }
+    at_ = at;
+#endif
 }
 
 bool XmlScanner::ReadValue(char quote, Attribute& attribute) {

@@ -63,6 +63,8 @@ private:
     bool SkipUntil(std::string_view end);
     void SkipBlanks();
     bool ReadTag(bool& empty);
+    void ReadUsualAttributes();
+    Attribute& NextAttribute();
     bool ReadValue(char quote, Attribute& attribute);
     bool ReadReference(std::string& value);
 

@@ -96,5 +96,40 @@ TEST(XmlScannerWindows, EveryCutGivesTheEventsOfTheWholeDocument) {
     }
 }
 
+TEST(XmlScannerAttributes, UnusualAttributesReadAsTheyDoWithOtherBlanksBetweenThem) {
+    // Single spaces between attributes take a quicker path than other
+    // blanks; each of these must come out of both the same, faults too.
+    const std::vector<std::string> attributes = {"DC/AC=\"DC\"",
+                                                 "a/=\"x\"",
+                                                 "v=\"a>b/c=d\"",
+                                                 "q='it\"s'",
+                                                 "c=\"x\x01y\"",
+                                                 "t=\"a\tb\r\nc\"",
+                                                 "e=\"&lt;&#65;\"",
+                                                 "u=\"\xC3\xA9\"",
+                                                 "w=\"" + std::string(70, 'w') + "\"",
+                                                 "s = \"spaced\"",
+                                                 "x=\"1\"y=\"2\"",
+                                                 "n=\"no end",
+                                                 "ab/>",
+                                                 "ab/>x=\"1\"",
+                                                 "z=\"<\"",
+                                                 "=\"nameless\""};
+    for (const std::string& attribute : attributes) {
+        for (const char* end : {"/>", ">"}) {
+            const std::vector<std::string> parts = {"a=\"1\"", attribute, "b=\"2\"", "c=\"3\""};
+            std::string spaced = "<ROWDATA><ROW";
+            std::string broken = spaced;
+            for (const std::string& part : parts) {
+                spaced += " " + part;
+                broken += "\n" + part;
+            }
+            spaced += std::string(end) + std::string(80, ' ') + "</ROWDATA>";
+            broken += std::string(end) + std::string(80, ' ') + "</ROWDATA>";
+            EXPECT_EQ(Whole(spaced), Whole(broken)) << spaced;
+        }
+    }
+}
+
 } // namespace
 } // namespace meterdesk::record
