@@ -1,8 +1,10 @@
 // Arbitrary bytes as an XML data packet. A load either fails before the
 // first row or adds rows; whatever loads must save and load back to the
 // same packet, and a convert that keeps no table must write the same bytes
-// as the table.
+// as the table. Read a window at a time (as from a file), the document
+// gives the scanner's events of the whole.
 #include "record/DataPacket.h"
+#include "tests/support/XmlEvents.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +25,12 @@ std::string Saved(const MeasurementTable& table) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (size > 0) {
+        const std::size_t step = 1 + data[0] % 64;
+        if (meterdesk::testing::InWindows(bytes, step) != meterdesk::testing::Whole(bytes)) {
+            std::abort();
+        }
+    }
     MeasurementTable table;
     const LoadOutcome outcome = ReadDataPacket(bytes, table);
     if (outcome.rows != table.RowCount()) {

@@ -2,6 +2,8 @@
 // and fault positions as the whole document, wherever the windows end.
 #include "record/XmlScanner.h"
 
+#include "tests/support/XmlEvents.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,64 +12,8 @@
 namespace meterdesk::record {
 namespace {
 
-// Each event as a line: its kind, name and attributes, or the fault's offset.
-std::string Describe(XmlScanner& scanner, XmlScanner::Event event) {
-    switch (event) {
-    case XmlScanner::Event::StartTag:
-    case XmlScanner::Event::EmptyTag: {
-        std::string line = (event == XmlScanner::Event::StartTag ? "start " : "empty ");
-        line += scanner.Name();
-        for (std::size_t i = 0; i < scanner.AttributeCount(); ++i) {
-            const XmlScanner::Attribute& attribute = scanner.Attributes()[i];
-            line += " " + std::string(attribute.name) + "=[" + std::string(attribute.Value()) + "]";
-        }
-        return line;
-    }
-    case XmlScanner::Event::EndTag:
-        return "end " + std::string(scanner.Name());
-    case XmlScanner::Event::Done:
-        return "done";
-    case XmlScanner::Event::Error:
-        return "error at " + std::to_string(scanner.Offset());
-    case XmlScanner::Event::More:
-        break;
-    }
-    return "more";
-}
-
-std::vector<std::string> Whole(std::string_view document) {
-    XmlScanner scanner(document);
-    std::vector<std::string> events;
-    for (;;) {
-        const XmlScanner::Event event = scanner.Next();
-        events.push_back(Describe(scanner, event));
-        if (event == XmlScanner::Event::Done || event == XmlScanner::Event::Error) {
-            return events;
-        }
-    }
-}
-
-// As a file reader gives it: `step` new bytes after what the scanner keeps.
-std::vector<std::string> InWindows(std::string_view document, std::size_t step) {
-    std::size_t read = std::min(step, document.size());
-    std::string window(document.substr(0, read));
-    XmlScanner scanner(window, read < document.size());
-    std::vector<std::string> events;
-    for (;;) {
-        const XmlScanner::Event event = scanner.Next();
-        if (event == XmlScanner::Event::More) {
-            const std::size_t take = std::min(step, document.size() - read);
-            window = window.substr(scanner.Pending()) + std::string(document.substr(read, take));
-            read += take;
-            scanner.Continue(window, read < document.size());
-            continue;
-        }
-        events.push_back(Describe(scanner, event));
-        if (event == XmlScanner::Event::Done || event == XmlScanner::Event::Error) {
-            return events;
-        }
-    }
-}
+using meterdesk::testing::InWindows;
+using meterdesk::testing::Whole;
 
 TEST(XmlScannerWindows, EveryCutGivesTheEventsOfTheWholeDocument) {
     const std::vector<std::string> documents = {
