@@ -307,7 +307,10 @@ private:
     // attribute of its name. Attributes mostly come in the columns' order,
     // so each is first tried against the column after the last one found.
     bool ReadRow(const XmlScanner& scanner, TableRowView& row) const {
-        std::array<std::optional<std::string_view>, kFieldCount> values{};
+        // Which columns have a value, as bits: cheaper to clear for every
+        // row than an array of values (only those found are read).
+        std::array<std::string_view, kFieldCount>& values = values_;
+        unsigned found = 0;
         std::size_t next = 0;
         for (std::size_t a = 0; a < scanner.AttributeCount(); ++a) {
             const XmlScanner::Attribute& attribute = scanner.Attributes()[a];
@@ -323,26 +326,27 @@ private:
             }
             column = firstOfName_[column];
             next = column + 1;
-            if (!values[column]) {
+            if ((found & (1U << column)) == 0) {
                 values[column] = attribute.Value();
+                found |= 1U << column;
             }
         }
         row.HasNo = false;
         row.Texts = {};
         for (std::size_t i = 0; i < columns_.size(); ++i) {
-            const std::optional<std::string_view> value = values[firstOfName_[i]];
-            if (!value) {
+            const std::size_t first = firstOfName_[i];
+            if ((found & (1U << first)) == 0) {
                 continue;
             }
             if (i == 0) {
-                const auto no = base::TextToInt(*value);
+                const auto no = base::TextToInt(values[first]);
                 if (!no) {
                     return false;
                 }
                 row.No = *no;
                 row.HasNo = true;
             } else {
-                row.Texts[i - 1] = *value;
+                row.Texts[i - 1] = values[first];
             }
         }
         return true;
@@ -356,6 +360,8 @@ private:
     // For each column, the first column of the same name (itself, unless a
     // file names two alike).
     std::array<std::size_t, kFieldCount> firstOfName_{};
+    // The values of the row being read, by column.
+    mutable std::array<std::string_view, kFieldCount> values_{};
 };
 
 } // namespace
