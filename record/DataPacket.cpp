@@ -160,9 +160,10 @@ public:
                                          std::string& error) override {
         const std::size_t kept = filled_ - keep;
         if (kept == capacity_ || (capacity_ > kWindow && kept <= kWindow / 2)) {
-            // A window full of one unfinished element doubles; once that
-            // element has passed, it shrinks back.
-            const std::size_t capacity = kept == capacity_ ? capacity_ * 2 : kWindow;
+            // A window full of one unfinished element grows eightfold, so
+            // that a long change log is read again only a few times; once
+            // that element has passed, it shrinks back.
+            const std::size_t capacity = kept == capacity_ ? capacity_ * 8 : kWindow;
             auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
             std::memcpy(buffer.get(), buffer_.get() + keep, kept);
             buffer_ = std::move(buffer);
