@@ -308,9 +308,8 @@ private:
     // attribute of its name. Attributes mostly come in the columns' order,
     // so each is first tried against the column after the last one found.
     bool ReadRow(const XmlScanner& scanner, TableRowView& row) const {
-        // Which columns have a value, as bits: cheaper to clear for every
-        // row than an array of values (only those found are read).
-        std::array<std::string_view, kFieldCount>& values = values_;
+        // Which columns of values_ hold this row's value, as bits: cheaper
+        // to clear for every row than the values themselves.
         unsigned found = 0;
         std::size_t next = 0;
         for (std::size_t a = 0; a < scanner.AttributeCount(); ++a) {
@@ -328,7 +327,7 @@ private:
             column = firstOfName_[column];
             next = column + 1;
             if ((found & (1U << column)) == 0) {
-                values[column] = attribute.Value();
+                values_[column] = attribute.Value();
                 found |= 1U << column;
             }
         }
@@ -340,14 +339,14 @@ private:
                 continue;
             }
             if (i == 0) {
-                const auto no = base::TextToInt(values[first]);
+                const auto no = base::TextToInt(values_[first]);
                 if (!no) {
                     return false;
                 }
                 row.No = *no;
                 row.HasNo = true;
             } else {
-                row.Texts[i - 1] = values[first];
+                row.Texts[i - 1] = values_[first];
             }
         }
         return true;

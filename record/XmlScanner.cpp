@@ -367,13 +367,6 @@ bool XmlScanner::ReadTag(bool& empty) {
     }
 }
 
-XmlScanner::Attribute& XmlScanner::NextAttribute() {
-    if (attributeCount_ == attributes_.size()) {
-        attributes_.emplace_back();
-    }
-    return attributes_[attributeCount_++];
-}
-
 void XmlScanner::ReadUsualAttributes() {
 #if defined(__SSE2__)
     // Attributes of the usual form (one space, a name, "=", a plain value in
@@ -415,10 +408,7 @@ void XmlScanner::ReadUsualAttributes() {
             valueBits != 0) {
             break;
         }
-        if (attributeCount_ == attributes_.size()) {
-            attributes_.emplace_back();
-        }
-        Attribute& attribute = attributes_[attributeCount_++];
+        Attribute& attribute = NextAttribute();
         attribute.name = std::string_view(text + block + from, nameLength);
         attribute.plain = std::string_view(text + block + valueFrom, valueLength);
         attribute.owned = false;

@@ -64,7 +64,12 @@ private:
     void SkipBlanks();
     bool ReadTag(bool& empty);
     void ReadUsualAttributes();
-    Attribute& NextAttribute();
+    Attribute& NextAttribute() {
+        if (attributeCount_ == attributes_.size()) {
+            attributes_.emplace_back();
+        }
+        return attributes_[attributeCount_++];
+    }
     bool ReadValue(char quote, Attribute& attribute);
     bool ReadReference(std::string& value);
 
