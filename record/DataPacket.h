@@ -2,6 +2,7 @@
 
 #include "record/MeasurementTable.h"
 #include "record/SafeFile.h"
+#include "record/SegmentedRead.h"
 #include "record/TextTableFile.h"
 
 #include <memory>
@@ -64,9 +65,11 @@ LoadOutcome ReadDataPacket(std::string_view bytes, MeasurementTable& table,
 // The same into any receiver.
 LoadOutcome ReadDataPacket(std::string_view bytes, RowReceiver& rows,
                            const WalkProgress& progress = {});
-// The same from the rest of an open file, read a window at a time: memory
-// follows the longest element, not the file. A read that fails takes the
-// rows back, as a fault does.
-LoadOutcome ReadDataPacket(InputFile& file, RowReceiver& rows, const WalkProgress& progress = {});
+// The same from an open file, read a window at a time: memory follows the
+// longest element, not the file. A file of several segments has its rows
+// read on as many threads, with the same outcome. A read that fails takes
+// the rows back, as a fault does.
+LoadOutcome ReadDataPacket(InputFile& file, RowReceiver& rows, const WalkProgress& progress = {},
+                           const SegmentPlan& plan = {});
 
 } // namespace meterdesk::record

@@ -63,4 +63,25 @@ std::optional<std::size_t> InputFile::Read(char* buffer, std::size_t size, std::
     }
 }
 
+std::optional<std::size_t> InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
+                                             std::string& error) const {
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t got =
+            ::pread(fd_, buffer + filled, size - filled, static_cast<off_t>(offset + filled));
+        if (got == 0) {
+            break;
+        }
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = "the file cannot be read (" + Reason(errno) + ")";
+            return std::nullopt;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    return filled;
+}
+
 } // namespace meterdesk::record

@@ -22,6 +22,10 @@ public:
     std::uint64_t Size() const { return size_; }
     // Up to `size` bytes; 0 at the end; nullopt with `error` on a read error.
     std::optional<std::size_t> Read(char* buffer, std::size_t size, std::string& error);
+    // Up to `size` bytes from `offset` on, as many as the file has there;
+    // leaves Read's position alone, and may be called from several threads.
+    std::optional<std::size_t> ReadAt(std::uint64_t offset, char* buffer, std::size_t size,
+                                      std::string& error) const;
 
 private:
     InputFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}

@@ -1,21 +1,13 @@
 #include "record/PipelinedSink.h"
 
-#include <pthread.h>
-#include <signal.h>
+#include "base/QuietThread.h"
 
 namespace meterdesk::record {
 
 PipelinedSink::PipelinedSink(WritableFile& file) : file_(file) {
     filling_.reserve(kBuffer);
     writing_.reserve(kBuffer);
-    // The thread takes no signal: a handler runs on the thread that made the
-    // save, as it did before the save had a thread.
-    sigset_t all;
-    sigset_t before;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &before);
-    writer_ = std::thread([this] { Run(); });
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    writer_ = base::StartQuietThread([this] { Run(); });
 }
 
 PipelinedSink::~PipelinedSink() {

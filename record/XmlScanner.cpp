@@ -186,6 +186,13 @@ void XmlScanner::Continue(std::string_view window, bool more) {
     more_ = more;
 }
 
+void XmlScanner::ResumeInside(const std::vector<std::string>& open, std::size_t offset) {
+    open_ = open;
+    rootSeen_ = !open.empty();
+    bomChecked_ = true;
+    windowStart_ = offset;
+}
+
 XmlScanner::Event XmlScanner::Fail() {
     // A fault this close to the window's end may be a construct cut short:
     // it is judged again with the bytes that follow.

@@ -38,6 +38,10 @@ public:
     // `more`: the document goes on after `window`.
     explicit XmlScanner(std::string_view window, bool more = false);
 
+    // Goes on inside the elements `open` (the root first), as if their
+    // start tags had been read, with the window at `offset` of the document.
+    void ResumeInside(const std::vector<std::string>& open, std::size_t offset);
+
     // The next element event. After Done or Error it keeps returning that.
     Event Next();
     // After More: where in the window the bytes still needed begin.

@@ -1,0 +1,109 @@
+// Scope: a data packet whose rows are read in segments on several threads
+// gives the rows, the outcome and the message of a read in order, wherever
+// the segments are cut and whatever the packet holds between its rows.
+#include "record/DataPacket.h"
+#include "record/InputFile.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace meterdesk::record {
+namespace {
+
+// Every row it is given, as one line, and every row taken back.
+class RecordedRows final : public RowReceiver {
+public:
+    void Take(const TableRowView& row) override {
+        std::string line = row.HasNo ? std::to_string(row.No) : "-";
+        for (const std::string_view text : row.Texts) {
+            line += '|';
+            line += text;
+        }
+        lines.push_back(line);
+    }
+    void TakeBack(std::size_t count) override { lines.resize(lines.size() - count); }
+
+    std::vector<std::string> lines;
+};
+
+const std::string kHead =
+    R"(<?xml version="1.0" standalone="yes"?>  <DATAPACKET Version="2.0"><METADATA><FIELDS>)"
+    R"(<FIELD attrname="No" fieldtype="i4"/><FIELD attrname="Time" fieldtype="string" WIDTH="20"/>)"
+    R"(<FIELD attrname="Value" fieldtype="string" WIDTH="20"/></FIELDS><PARAMS/></METADATA>)"
+    R"(<ROWDATA>)";
+const std::string kTail = "</ROWDATA></DATAPACKET>\r\n";
+
+// Rows first..last, each followed by `between`; `special` stands in for
+// row `at`.
+std::string Rows(int first, int last, const std::string& between = "", int at = 0,
+                 const std::string& special = "") {
+    std::string rows;
+    for (int no = first; no <= last; ++no) {
+        rows += no == at ? special
+                         : R"(<ROW RowState="4" No=")" + std::to_string(no) + R"(" Time="10:00:)" +
+                               std::to_string(no % 60) + R"(" Value=")" +
+                               std::to_string(no * 7 % 1000) + R"("/>)";
+        rows += between;
+    }
+    return rows;
+}
+
+TEST(SegmentedRead, EveryCutGivesWhatAReadInOrderGives) {
+    const std::vector<std::string> documents{
+        kHead + Rows(1, 60) + kTail,
+        kHead + "\n  " + Rows(1, 60, "\n  ") + kTail,
+        // A row start that is no row: inside a comment, CDATA or a value.
+        kHead + Rows(1, 30, "<!-- <ROW No=\"999\"/> -->") + kTail,
+        kHead + Rows(1, 30, "<![CDATA[ <ROW No=\"998\"/> ]]>") + kTail,
+        kHead + Rows(1, 40, "", 20, R"(<ROW No="20" Value="a &lt;ROW b"/>)") + kTail,
+        // Values that need a reference resolved, kept past their segment.
+        kHead + Rows(1, 50, "", 25, R"(<ROW No="25" Time="&amp;&#065;" Value="x&quot;"/>)") + kTail,
+        // A first column that is no number: rows before it stay.
+        kHead + Rows(1, 60, "", 40, R"(<ROW No="x"/>)") + kTail,
+        kHead + Rows(1, 60, "", 40, R"(<ROW No="x"/>)") + "<ROW <" + kTail,
+        // Structural faults: the packet adds nothing.
+        kHead + Rows(1, 60, "", 30, R"(<ROW No="30" Time="1"<)") + kTail,
+        kHead + Rows(1, 60) + "</ROWDATA>",
+        kHead + Rows(1, 60) + "</ROWDATA></DATAPACKET><DATAPACKET/>",
+        kHead + Rows(1, 60, "", 45, "</ROWDATA>") + kTail,
+        // Elements among the rows.
+        kHead + Rows(1, 60, "", 20, R"(<ROW No="20"><X/></ROW>)") + kTail,
+        kHead + Rows(1, 40, "", 10, R"(<OTHER No="10"/>)") + kTail,
+        kHead + Rows(1, 40) + "</ROWDATA><ROWDATA>" + Rows(41, 50) + kTail,
+        kHead + Rows(1, 40) + "</ROWDATA>" + Rows(41, 42) + "</DATAPACKET>",
+    };
+    testing::TempFolder folder;
+    const std::string path = folder / "packet.xml";
+    for (std::size_t d = 0; d < documents.size(); ++d) {
+        const std::string& document = documents[d];
+        std::ofstream(path, std::ios::binary) << document;
+        RecordedRows whole;
+        const LoadOutcome expected = ReadDataPacket(document, whole);
+        for (const std::size_t bytes : {32, 57, 100, 260, 1000}) {
+            for (const std::size_t slack : {8, 200}) {
+                for (const unsigned threads : {2U, 3U}) {
+                    const SegmentPlan plan{bytes, slack, threads, threads == 2 ? 1U : 4U};
+                    std::string error;
+                    std::optional<InputFile> file = InputFile::Open(path, error);
+                    ASSERT_TRUE(file) << error;
+                    RecordedRows segmented;
+                    const LoadOutcome outcome = ReadDataPacket(*file, segmented, {}, plan);
+                    const std::string where =
+                        "document " + std::to_string(d) + ", segments of " + std::to_string(bytes) +
+                        " + " + std::to_string(slack) + ", " + std::to_string(threads) + " threads";
+                    EXPECT_EQ(outcome.ok, expected.ok) << where;
+                    EXPECT_EQ(outcome.rows, expected.rows) << where;
+                    EXPECT_EQ(outcome.error, expected.error) << where;
+                    EXPECT_EQ(segmented.lines, whole.lines) << where;
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace meterdesk::record
