@@ -18,17 +18,36 @@ namespace meterdesk::record {
 namespace {
 
 constexpr std::size_t kProgressRows = 8192;
-// Column names are short: compared in place rather than by a call.
+// Column names are short: compared by fixed-size loads, which the compiler
+// makes into a compare or two, rather than a loop whose end is hard to
+// predict.
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i]) {
-            return false;
-        }
+    const auto same = [&]<std::size_t N>() { return std::memcmp(a.data(), b.data(), N) == 0; };
+    switch (a.size()) {
+    case 0:
+        return true;
+    case 1:
+        return a[0] == b[0];
+    case 2:
+        return same.template operator()<2>();
+    case 3:
+        return same.template operator()<3>();
+    case 4:
+        return same.template operator()<4>();
+    case 5:
+        return same.template operator()<5>();
+    case 6:
+        return same.template operator()<6>();
+    case 7:
+        return same.template operator()<7>();
+    case 8:
+        return same.template operator()<8>();
+    default:
+        return a == b;
     }
-    return true;
 }
 
 // A data packet's bytes, whole or a window at a time.
