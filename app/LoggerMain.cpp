@@ -1,5 +1,6 @@
 // meterdesk-log: the meter's readings logged without a window, on the same
 // decoding, log rules and file writers as the desktop program.
+#include "app/LoggerCommands.h"
 #include "app/LoggerInput.h"
 #include "app/LoggerOptions.h"
 #include "app/LoggerRecover.h"
@@ -47,26 +48,6 @@ namespace {
 
 using namespace meterdesk;
 
-// One line on standard error, whatever line breaks the message has.
-void Say(std::string message) {
-    for (char& c : message) {
-        c = c == '\n' ? ' ' : c;
-    }
-    std::string line;
-    for (const char c : message) {
-        if (!(c == ' ' && !line.empty() && line.back() == ' ')) {
-            line += c;
-        }
-    }
-    std::fprintf(stderr, "meterdesk-log: %s\n", line.c_str());
-}
-
-[[noreturn]] void Fail(std::string message) {
-    Say(std::move(message));
-    std::fflush(stdout);
-    std::exit(1);
-}
-
 // The USB link without a window: "USB Connect" is held down, messages go
 // to standard error, and a refused connection ends the run.
 class HeadlessUsb final : public link::UsbLinkView {
@@ -81,11 +62,11 @@ public:
     void SetUsbConUp() override { down_ = false; }
     bool ReadBtnDown() const override { return false; }
     void SetReadBtnUp() override {}
-    void ShowInformation(const std::string& text) override { Fail(text); }
+    void ShowInformation(const std::string& text) override { app::FailWith(text); }
     void LinkBreak(bool /*waiting*/, const std::string& text) override {
         dropFrames();
         if (!text.empty()) {
-            Say(text);
+            app::SayOnStandardError(text);
         }
     }
     std::function<void()> dropFrames;
@@ -102,8 +83,9 @@ public:
     explicit LogSession(const app::LoggerOptions& options)
         : options_(options), locale_(base::MakeSystemLocale()),
           decoder_(state_, panel_, profile_, *locale_), assembler_(state_, decoder_),
-          recorder_(state_, table_,
-                    {record::LocalClockText, {}, {}, [](const std::string& text) { Fail(text); }}) {
+          recorder_(state_, table_, {record::LocalClockText, {}, {}, [](const std::string& text) {
+                                         app::FailWith(text);
+                                     }}) {
         state_.DecimalSep = locale_->ReadDecimalSeparator();
         state_.LocaleFormat = locale_->ReadLocaleFormat();
         state_.RecordLimit = options.limit;
@@ -112,12 +94,12 @@ public:
         settings_.RecordSITime = std::to_string(options.intervalSeconds.value_or(0));
         decoder_.handOffs.ReadingReady = [this] { Record(); };
         journal_.onFailure = [](const std::string& reason) {
-            Say(reason + "; logging goes on in memory");
+            app::SayOnStandardError(reason + "; logging goes on in memory");
         };
         std::string error;
         sinks_.emplace(options, state_.LocaleFormat, stdout, error);
         if (!error.empty()) {
-            Fail(error);
+            app::FailWith(error);
         }
     }
 
@@ -181,7 +163,7 @@ private:
         const int fd =
             standardInput ? STDIN_FILENO : ::open(options_.inputPath.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            Fail("cannot read " + options_.inputPath + ": " + std::strerror(errno));
+            app::FailWith("cannot read " + options_.inputPath + ": " + std::strerror(errno));
         }
         auto lastSecond = std::chrono::steady_clock::now();
         auto lastCommit = lastSecond;
@@ -207,7 +189,7 @@ private:
         }
         if (error) {
             Finish();
-            Fail("cannot read " + options_.inputPath + ": " + *error);
+            app::FailWith("cannot read " + options_.inputPath + ": " + *error);
         }
     }
 
@@ -231,16 +213,18 @@ private:
         serialReturn_ = std::make_unique<link::SerialReconnect>(*serial_, link::MakeQtPollTimer());
         serialReturn_->OnLost = [this, port] {
             assembler_.DropFramesInProgress();
-            Say(link::DescribeLinkLost(link::PortName(port), serialReturn_->DevicePath()));
+            app::SayOnStandardError(
+                link::DescribeLinkLost(link::PortName(port), serialReturn_->DevicePath()));
         };
         serialReturn_->OnBack = [this, port] {
-            Say(link::DescribeLinkBack(link::PortName(port), serialReturn_->DevicePath()));
+            app::SayOnStandardError(
+                link::DescribeLinkBack(link::PortName(port), serialReturn_->DevicePath()));
         };
         serial_->OnPortVanished = [this](link::TCommPortDriver&) { serialReturn_->PortVanished(); };
         if (!serial_->OpenPort()) {
-            Fail(link::DescribeOpenFailure(link::PortName(port), serial_->DevicePath(),
-                                           serial_->LastOpenResult(),
-                                           link::PortDoctor({}, link::CurrentUser())));
+            app::FailWith(link::DescribeOpenFailure(link::PortName(port), serial_->DevicePath(),
+                                                    serial_->LastOpenResult(),
+                                                    link::PortDoctor({}, link::CurrentUser())));
         }
         serialReturn_->Watch();
     }
@@ -257,7 +241,7 @@ private:
         hid_->SetOnDeviceChange(link::TNotifyEvent::Of<&LogSession::DeviceChange>(this));
         usb_->USBConClick();
         if (!usbView_.UsbConDown()) {
-            Fail("the USB cable (\"USB to Serial\") cannot be used");
+            app::FailWith("the USB cable (\"USB to Serial\") cannot be used");
         }
     }
 
@@ -283,17 +267,17 @@ private:
             if (saved.error) {
                 const std::string kept =
                     journal_.Path().empty() ? "" : "; the rows are kept in " + journal_.Path();
-                Fail(record::NotSavedMessage(options_.outputPath, *saved.error) + kept);
+                app::FailWith(record::NotSavedMessage(options_.outputPath, *saved.error) + kept);
             }
         } else if (stdoutLost_) {
             if (!journal_.Path().empty()) {
-                Say("standard output went; the rows are kept in " + journal_.Path() +
-                    " (meterdesk-log recover)");
+                app::SayOnStandardError("standard output went; the rows are kept in " +
+                                        journal_.Path() + " (meterdesk-log recover)");
             }
             keepJournal = true;
         }
         if (const auto undelivered = sinks_->Finish()) {
-            Fail(*undelivered);
+            app::FailWith(*undelivered);
         }
         if (!keepJournal) {
             journal_.Done();
@@ -323,55 +307,25 @@ private:
     std::optional<app::LoggerSinks> sinks_;
 };
 
-int Convert(const app::LoggerOptions& options) {
-    // Out of memory ends the command with its line, like any other failure.
-    try {
-        const record::ConvertOutcome converted =
-            record::ConvertFile(options.convertFrom, options.convertTo);
-        if (converted.loadError) {
-            Fail("cannot load " + options.convertFrom + ": " + *converted.loadError);
-        }
-        if (converted.saveError) {
-            Fail(record::NotSavedMessage(options.convertTo, *converted.saveError));
-        }
-    } catch (const std::bad_alloc&) {
-        Fail("out of memory");
-    } catch (const std::exception& failure) {
-        Fail(failure.what());
-    }
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const app::LoggerOptions options = app::ParseLoggerOptions(arguments);
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "meterdesk-log: %s\n\n%s", options.error.c_str(),
-                     app::LoggerUsage().c_str());
-        return 2;
+    if (const std::optional<int> status = app::RunCommandWithoutMeter(options, MD_VERSION)) {
+        return *status;
     }
-    if (options.command == app::LoggerOptions::Command::Convert ||
-        options.command == app::LoggerOptions::Command::Recover) {
+    if (options.command == app::LoggerOptions::Command::Recover) {
         app::InstallSaveCleanupSignals();
     }
     switch (options.command) {
-    case app::LoggerOptions::Command::Help:
-        std::printf("%s", app::LoggerUsage().c_str());
-        return 0;
-    case app::LoggerOptions::Command::Version:
-        std::printf("meterdesk-log %s\n", MD_VERSION);
-        return 0;
-    case app::LoggerOptions::Command::Convert:
-        return Convert(options);
     case app::LoggerOptions::Command::RecoverList:
         std::printf("%s", app::ListLeftJournals(record::JournalDirectory()).c_str());
         return 0;
     case app::LoggerOptions::Command::Recover:
         if (const auto error = app::RecoverJournal(record::JournalDirectory(),
                                                    options.recoverJournal, options.recoverTo)) {
-            Fail(*error);
+            app::FailWith(*error);
         }
         return 0;
     case app::LoggerOptions::Command::Doctor: {
@@ -381,11 +335,14 @@ int main(int argc, char** argv) {
         return diagnosis.AllUsable() ? 0 : 1;
     }
     case app::LoggerOptions::Command::Log:
-        break;
+    case app::LoggerOptions::Command::Help:
+    case app::LoggerOptions::Command::Version:
+    case app::LoggerOptions::Command::Convert:
+        break; // the last three ran above
     }
     if (!options.outputPath.empty()) {
         if (const auto problem = app::OutputProblem(options.outputPath)) {
-            Fail("cannot write " + options.outputPath + ": " + *problem);
+            app::FailWith("cannot write " + options.outputPath + ": " + *problem);
         }
     }
     app::InstallStopSignals();

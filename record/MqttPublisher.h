@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Locale.h"
+#include "record/MqttAddress.h"
 #include "record/RowSink.h"
 
 #include <chrono>
@@ -18,18 +19,6 @@
 struct mosquitto; // the client library's handle
 
 namespace meterdesk::record {
-
-// mqtt://HOST[:PORT]/TOPIC or mqtts://HOST[:PORT]/TOPIC (TLS, the system's
-// certificate authorities); HOST may be an IPv6 address in brackets.
-struct MqttAddress {
-    bool tls = false;
-    std::string host;
-    int port = 1883;
-    std::string topic;
-};
-
-// The address of a URL; nullopt with `error` set when it is none.
-std::optional<MqttAddress> ParseMqttAddress(std::string_view url, std::string& error);
 
 // Rows held while the broker is away: at two or three readings a second
 // (what the meter sends) about ten hours, some 15 MB.

@@ -217,6 +217,22 @@ TEST(MeterdeskLog, ConvertTextToXmlAndBackGivesTheSameBytes) {
     EXPECT_EQ(ReadFile(back), ReadFile(text));
 }
 
+// Help, version and convert start on the core alone: the loader is asked
+// which libraries the command loads (it lists them and runs nothing).
+TEST(MeterdeskLog, TheCommandUsersCallLoadsNeitherQtNorTheHardwareLibraries) {
+    FILE* loader = popen("LD_TRACE_LOADED_OBJECTS=1 '" MD_LOGGER_PATH "'", "r");
+    ASSERT_NE(loader, nullptr);
+    std::string libraries;
+    for (char line[512]; std::fgets(line, sizeof line, loader) != nullptr;) {
+        libraries += line;
+    }
+    EXPECT_EQ(pclose(loader), 0);
+    EXPECT_THAT(libraries, ::testing::HasSubstr("libc.so"));
+    for (const char* library : {"libQt6", "libhidapi", "libudev", "libsqlite3", "libmosquitto"}) {
+        EXPECT_THAT(libraries, ::testing::Not(::testing::HasSubstr(library)));
+    }
+}
+
 TEST(MeterdeskLog, ConvertSaysWhyItCannotLoadAndEndsCleanlyOnAHugeFile) {
     const std::string out = TempPath("never.xml");
     Logger missing({"convert", TempPath("missing.txt"), out});
