@@ -3,6 +3,7 @@
 #include "record/DataFileNames.h"
 #include "record/DataPacket.h"
 #include "record/InputFile.h"
+#include "record/SegmentedRead.h"
 
 #include <exception>
 #include <memory>
@@ -61,11 +62,11 @@ LoadOutcome TextFromFile(InputFile& file, RowReceiver& rows, const WalkProgress&
 }
 
 LoadOutcome RowsFromFile(const std::string& name, InputFile& file, RowReceiver& rows,
-                         const WalkProgress& progress) {
+                         const WalkProgress& progress, const SegmentPlan& plan = {}) {
     if (!IsPacketFileName(name)) {
         return TextFromFile(file, rows, progress);
     }
-    return ReadDataPacket(file, rows, progress);
+    return ReadDataPacket(file, rows, progress, plan);
 }
 
 // Runs a load; a resource failure (out of memory) ends it like any other,
@@ -100,13 +101,13 @@ LoadOutcome LoadTable(const std::string& name, MeasurementTable& table, bool emp
     });
 }
 
-LoadOutcome LoadRows(const std::string& name, RowReceiver& rows) {
+LoadOutcome LoadRows(const std::string& name, RowReceiver& rows, const SegmentPlan& plan) {
     std::string error;
     std::optional<InputFile> file = InputFile::Open(name, error);
     if (!file) {
         return {false, 0, error};
     }
-    return RowsFromFile(name, *file, rows, {});
+    return RowsFromFile(name, *file, rows, {}, plan);
 }
 
 LoadOutcome LoadTable(FileSystem& files, const std::string& name, MeasurementTable& table,

@@ -2,6 +2,7 @@
 
 #include "record/MeasurementTable.h"
 #include "record/SafeFile.h"
+#include "record/SegmentedRead.h"
 #include "record/TextTableFile.h"
 
 #include <optional>
@@ -57,8 +58,9 @@ SaveOutcome SaveTable(FileSystem& files, const MeasurementTable& table, const st
 LoadOutcome LoadTable(const std::string& name, MeasurementTable& table, bool emptyFirst,
                       const WalkProgress& progress = {});
 // The rows of this computer's file `name` into any receiver, in the format
-// its name chooses. Running out of memory is thrown, not caught.
-LoadOutcome LoadRows(const std::string& name, RowReceiver& rows);
+// its name chooses; `plan`: how a large file is split for reading on
+// several threads. Running out of memory is thrown, not caught.
+LoadOutcome LoadRows(const std::string& name, RowReceiver& rows, const SegmentPlan& plan = {});
 
 // The same, the whole file read through `files`.
 LoadOutcome LoadTable(FileSystem& files, const std::string& name, MeasurementTable& table,

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "record/MeasurementTable.h"
+#include "record/SafeFile.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
+#include <string_view>
 
 namespace meterdesk::record {
 
@@ -25,6 +28,15 @@ public:
     void TakeBack(std::size_t /*count*/) override {}
     // After the last row: the rest of the file's bytes.
     virtual void Finish() = 0;
+
+    // For rows written on another thread: a writer of the same form that
+    // writes only rows, into `sink` (its Finish writes what it holds), or
+    // nullptr when rows are to come one by one. A writer that makes one
+    // takes their bytes with TakeWritten.
+    virtual std::unique_ptr<RowWriter> RowsOnlyInto(ByteSink& /*sink*/) const { return nullptr; }
+    // Rows written that way, in file order: their bytes go on after the
+    // rows taken so far.
+    virtual void TakeWritten(std::string_view /*bytes*/) {}
 };
 
 // The table as a loader's receiver.

@@ -52,6 +52,24 @@ private:
     std::deque<std::string> copies_; // a deque: the views must not move
 };
 
+// Counts the rows it passes on.
+class CountedRows final : public RowReceiver {
+public:
+    explicit CountedRows(RowReceiver& rows) : rows_(rows) {}
+    void Take(const TableRowView& row) override {
+        rows_.Take(row);
+        ++count;
+    }
+    void TakeBack(std::size_t taken) override {
+        rows_.TakeBack(taken);
+        count -= std::min(taken, count);
+    }
+    std::size_t count = 0;
+
+private:
+    RowReceiver& rows_;
+};
+
 struct Segment {
     bool ready = false; // guarded by the read's mutex
     bool plain = false;
@@ -59,15 +77,19 @@ struct Segment {
     std::uint64_t end = 0;
     std::unique_ptr<char[]> bytes;
     std::size_t capacity = 0;
+    // The rows, kept, or written already when they go to a file.
     SegmentRows rows;
+    bool writtenAlready = false;
+    StringSink written;
+    std::size_t writtenRows = 0;
 };
 
 class SegmentedReader {
 public:
     SegmentedReader(InputFile& file, std::uint64_t begin, const SegmentFormat& format,
-                    const SegmentPlan& plan)
-        : file_(file), format_(format), plan_(plan), begin_(begin),
-          count_(std::max<std::uint64_t>(1, (file.Size() - begin) / plan.bytes)),
+                    const SegmentPlan& plan, RowReceiver& receiver)
+        : file_(file), format_(format), plan_(plan), writer_(dynamic_cast<RowWriter*>(&receiver)),
+          begin_(begin), count_(std::max<std::uint64_t>(1, (file.Size() - begin) / plan.bytes)),
           slots_(std::max<std::size_t>(1, plan.ahead)) {}
 
     ~SegmentedReader() {
@@ -100,10 +122,15 @@ public:
                 outcome.resumeAt = next;
                 return outcome;
             }
-            for (const TableRowView& row : segment.rows.Rows()) {
-                receiver.Take(row);
+            if (segment.writtenAlready) {
+                writer_->TakeWritten(segment.written.text);
+                outcome.rows += segment.writtenRows;
+            } else {
+                for (const TableRowView& row : segment.rows.Rows()) {
+                    receiver.Take(row);
+                }
+                outcome.rows += segment.rows.Rows().size();
             }
-            outcome.rows += segment.rows.Rows().size();
             next = segment.end;
             {
                 const std::lock_guard lock(mutex_);
@@ -178,15 +205,28 @@ private:
             return;
         }
         const std::string_view rows = bytes.substr(*start, *end - *start);
-        segment.rows.Reset(rows);
         segment.start = nominal + *start;
         segment.end = nominal + *end;
-        segment.plain = format_.ReadSegment(rows, segment.start, last, segment.rows);
+        // A file's rows are written here, on the worker, as its writer would.
+        segment.written.text.clear();
+        const std::unique_ptr<RowWriter> writer =
+            writer_ != nullptr ? writer_->RowsOnlyInto(segment.written) : nullptr;
+        segment.writtenAlready = writer != nullptr;
+        if (writer == nullptr) {
+            segment.rows.Reset(rows);
+            segment.plain = format_.ReadSegment(rows, segment.start, last, segment.rows);
+            return;
+        }
+        CountedRows counted(*writer);
+        segment.plain = format_.ReadSegment(rows, segment.start, last, counted);
+        writer->Finish();
+        segment.writtenRows = counted.count;
     }
 
     InputFile& file_;
     const SegmentFormat& format_;
     const SegmentPlan& plan_;
+    RowWriter* const writer_; // rows that go to a file are written on the workers
     const std::uint64_t begin_;
     const std::uint64_t count_;
     std::vector<Segment> slots_;
@@ -207,7 +247,7 @@ bool WorthSegmenting(std::uint64_t bytes, const SegmentPlan& plan) {
 SegmentedOutcome ReadSegments(InputFile& file, std::uint64_t begin, const SegmentFormat& format,
                               RowReceiver& rows, const SegmentPlan& plan,
                               const WalkProgress& progress) {
-    SegmentedReader reader(file, begin, format, plan);
+    SegmentedReader reader(file, begin, format, plan, rows);
     return reader.Run(rows, progress);
 }
 

@@ -303,6 +303,21 @@ TextRowWriter::TextRowWriter(ByteSink& sink, bool utf8Texts) : sink_(sink), utf8
     chunk_.append("\r\n");
 }
 
+TextRowWriter::TextRowWriter(ByteSink& sink, bool utf8Texts, RowsOnly)
+    : sink_(sink), utf8_(utf8Texts) {
+    chunk_.reserve(kChunk + 256);
+}
+
+std::unique_ptr<RowWriter> TextRowWriter::RowsOnlyInto(ByteSink& sink) const {
+    return std::unique_ptr<RowWriter>(new TextRowWriter(sink, utf8_, RowsOnly{}));
+}
+
+void TextRowWriter::TakeWritten(std::string_view bytes) {
+    sink_.Write(chunk_);
+    chunk_.clear();
+    sink_.Write(bytes);
+}
+
 void TextRowWriter::Take(const TableRowView& row) {
     AppendTextRow(CutRowTexts(row, utf8_), chunk_);
     if (chunk_.size() >= kChunk) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,8 +97,13 @@ public:
     TextRowWriter(ByteSink& sink, bool utf8Texts);
     void Take(const TableRowView& row) override;
     void Finish() override;
+    std::unique_ptr<RowWriter> RowsOnlyInto(ByteSink& sink) const override;
+    void TakeWritten(std::string_view bytes) override;
 
 private:
+    struct RowsOnly {};
+    TextRowWriter(ByteSink& sink, bool utf8Texts, RowsOnly);
+
     ByteSink& sink_;
     std::string chunk_;
     bool utf8_;

@@ -1,6 +1,8 @@
 // Scope: a data packet whose rows are read in segments on several threads
 // gives the rows, the outcome and the message of a read in order, wherever
-// the segments are cut and whatever the packet holds between its rows.
+// the segments are cut and whatever the packet holds between its rows; so
+// do rows written into a text on the workers.
+#include "record/DataFiles.h"
 #include "record/DataPacket.h"
 #include "record/InputFile.h"
 #include "tests/support/TempFolder.h"
@@ -83,6 +85,10 @@ TEST(SegmentedRead, EveryCutGivesWhatAReadInOrderGives) {
         std::ofstream(path, std::ios::binary) << document;
         RecordedRows whole;
         const LoadOutcome expected = ReadDataPacket(document, whole);
+        StringSink wholeText;
+        TextRowWriter wholeWriter(wholeText, false);
+        ASSERT_EQ(ReadDataPacket(document, wholeWriter).error, expected.error);
+        wholeWriter.Finish();
         for (const std::size_t bytes : {32, 57, 100, 260, 1000}) {
             for (const std::size_t slack : {8, 200}) {
                 for (const unsigned threads : {2U, 3U}) {
@@ -99,6 +105,17 @@ TEST(SegmentedRead, EveryCutGivesWhatAReadInOrderGives) {
                     EXPECT_EQ(outcome.rows, expected.rows) << where;
                     EXPECT_EQ(outcome.error, expected.error) << where;
                     EXPECT_EQ(segmented.lines, whole.lines) << where;
+                    // Rows bound for a file are written on the workers.
+                    StringSink text;
+                    TextRowWriter writer(text, false);
+                    const LoadOutcome written = LoadRows(path, writer, plan);
+                    writer.Finish();
+                    EXPECT_EQ(written.ok, expected.ok) << where;
+                    EXPECT_EQ(written.rows, expected.rows) << where;
+                    EXPECT_EQ(written.error, expected.error) << where;
+                    if (expected.ok) {
+                        EXPECT_EQ(text.text, wholeText.text) << where;
+                    }
                 }
             }
         }
