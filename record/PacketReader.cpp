@@ -1,6 +1,8 @@
 #include "base/NumberText.h"
 #include "record/DataPacket.h"
 #include "record/InputFile.h"
+#include "record/PacketColumns.h"
+#include "record/RowTemplate.h"
 #include "record/SegmentedRead.h"
 #include "record/XmlScanner.h"
 
@@ -18,38 +20,6 @@ namespace meterdesk::record {
 namespace {
 
 constexpr std::size_t kProgressRows = 8192;
-// Column names are short: compared by fixed-size loads, which the compiler
-// makes into a compare or two, rather than a loop whose end is hard to
-// predict.
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    const auto same = [&]<std::size_t N>() { return std::memcmp(a.data(), b.data(), N) == 0; };
-    switch (a.size()) {
-    case 0:
-        return true;
-    case 1:
-        return a[0] == b[0];
-    case 2:
-        return same.template operator()<2>();
-    case 3:
-        return same.template operator()<3>();
-    case 4:
-        return same.template operator()<4>();
-    case 5:
-        return same.template operator()<5>();
-    case 6:
-        return same.template operator()<6>();
-    case 7:
-        return same.template operator()<7>();
-    case 8:
-        return same.template operator()<8>();
-    default:
-        return a == b;
-    }
-}
-
 // A data packet's bytes, whole or a window at a time.
 class PacketBytes {
 public:
@@ -133,78 +103,6 @@ private:
     std::uint64_t position_ = 0; // of the file, after the window's bytes
 };
 
-// The columns a data packet's FIELD list names, and how a ROW's
-// attributes fill them.
-class PacketColumns {
-public:
-    void Clear() { names_.clear(); }
-    std::size_t Count() const { return names_.size(); }
-    void Add(std::string_view name) {
-        firstOfName_[names_.size()] = static_cast<std::size_t>(
-            std::find(names_.begin(), names_.end(), name) - names_.begin());
-        names_.emplace_back(name);
-    }
-
-    // The values of the row being read, by column: kept by the caller,
-    // so that a row does not clear them.
-    using Values = std::array<std::string_view, kFieldCount>;
-
-    // Column i of the file goes to column i of the table; the texts stay
-    // in the scanner until the row is appended. A column takes the first
-    // attribute of its name. Attributes mostly come in the columns' order,
-    // so each is first tried against the column after the last one found.
-    bool ReadRow(const XmlScanner& scanner, TableRowView& row, Values& values) const {
-        // Which columns of `values` hold this row's value, as bits: cheaper
-        // to clear for every row than the values themselves.
-        unsigned found = 0;
-        std::size_t next = 0;
-        for (std::size_t a = 0; a < scanner.AttributeCount(); ++a) {
-            const XmlScanner::Attribute& attribute = scanner.Attributes()[a];
-            std::size_t column = next;
-            if (column >= names_.size() || !SameName(names_[column], attribute.name)) {
-                column = 0;
-                while (column < names_.size() && !SameName(names_[column], attribute.name)) {
-                    ++column;
-                }
-                if (column == names_.size()) {
-                    continue;
-                }
-            }
-            column = firstOfName_[column];
-            next = column + 1;
-            if ((found & (1U << column)) == 0) {
-                values[column] = attribute.Value();
-                found |= 1U << column;
-            }
-        }
-        row.HasNo = false;
-        row.Texts = {};
-        for (std::size_t i = 0; i < names_.size(); ++i) {
-            const std::size_t first = firstOfName_[i];
-            if ((found & (1U << first)) == 0) {
-                continue;
-            }
-            if (i == 0) {
-                const auto no = base::TextToInt(values[first]);
-                if (!no) {
-                    return false;
-                }
-                row.No = *no;
-                row.HasNo = true;
-            } else {
-                row.Texts[i - 1] = values[first];
-            }
-        }
-        return true;
-    }
-
-private:
-    std::vector<std::string> names_;
-    // For each column, the first column of the same name (itself, unless a
-    // file names two alike).
-    std::array<std::size_t, kFieldCount> firstOfName_{};
-};
-
 // Where the rows of a data packet are read in segments: inside ROWDATA,
 // each segment starting at a ROW tag.
 const std::vector<std::string>& RowDataPath() {
@@ -234,7 +132,28 @@ public:
         scanner.ResumeInside(RowDataPath(), static_cast<std::size_t>(offset));
         PacketColumns::Values values;
         TableRowView row;
+        // Rows of the form of the last one are read from their bytes.
+        RowTemplate form;
+        std::array<std::int8_t, RowTemplate::kMaxAttributes> layout{};
+        std::array<std::string_view, RowTemplate::kMaxAttributes> read;
+        unsigned formFound = 0;
         for (;;) {
+            if (form.Count() != 0 && scanner.Depth() == 2) {
+                if (const std::optional<std::size_t> end =
+                        form.Read(bytes, scanner.Position(), read)) {
+                    for (std::size_t a = 0; a < form.Count(); ++a) {
+                        if (layout[a] != PacketColumns::kNone) {
+                            values[static_cast<std::size_t>(layout[a])] = read[a];
+                        }
+                    }
+                    if (!columns_.Fill(values, formFound, row)) {
+                        return false;
+                    }
+                    rows.Take(row);
+                    scanner.SkipTo(*end);
+                    continue;
+                }
+            }
             switch (scanner.Next()) {
             case XmlScanner::Event::More:
                 // Clean only when the segment ends between two elements.
@@ -245,6 +164,7 @@ public:
                     return false;
                 }
                 rows.Take(row);
+                formFound = Learn(scanner, form, layout);
                 break;
             case XmlScanner::Event::EndTag:
                 // Only ROWDATA and DATAPACKET can close here (the scanner
@@ -262,6 +182,26 @@ public:
     }
 
 private:
+    // The form of the row the scanner just read, when all its values are
+    // its own bytes; the columns the form's values fill.
+    unsigned Learn(const XmlScanner& scanner, RowTemplate& form,
+                   std::array<std::int8_t, RowTemplate::kMaxAttributes>& layout) const {
+        std::array<std::string_view, RowTemplate::kMaxAttributes> names;
+        const std::size_t count = scanner.AttributeCount();
+        for (std::size_t a = 0; a < count && a < names.size(); ++a) {
+            if (scanner.Attributes()[a].owned) {
+                form.Learn(names.data(), 0);
+                return 0;
+            }
+            names[a] = scanner.Attributes()[a].name;
+        }
+        if (!form.Learn(names.data(), count)) {
+            return 0;
+        }
+        PacketColumns::Values values;
+        return columns_.Match(scanner, values, layout.data());
+    }
+
     const PacketColumns& columns_;
 };
 

@@ -49,6 +49,11 @@ public:
     // The window that follows the last one's bytes from Pending() on.
     void Continue(std::string_view window, bool more);
 
+    // Where in the window the scan stands, and a jump ahead over bytes the
+    // caller read itself: whole elements, between two events.
+    std::size_t Position() const { return at_; }
+    void SkipTo(std::size_t at) { at_ = at; }
+
     // Of the last start, empty or end tag.
     std::string_view Name() const { return name_; }
     // Of the last start or empty tag, in document order.

@@ -54,6 +54,12 @@ std::string Rows(int first, int last, const std::string& between = "", int at = 
     return rows;
 }
 
+// A packet with `special` among its rows at three places.
+std::string Sprinkled(const std::string& special) {
+    return kHead + Rows(1, 12) + special + Rows(14, 25) + special + Rows(27, 33) + special +
+           Rows(35, 40) + kTail;
+}
+
 TEST(SegmentedRead, EveryCutGivesWhatAReadInOrderGives) {
     const std::vector<std::string> documents{
         kHead + Rows(1, 60) + kTail,
@@ -72,11 +78,20 @@ TEST(SegmentedRead, EveryCutGivesWhatAReadInOrderGives) {
         kHead + Rows(1, 60) + "</ROWDATA>",
         kHead + Rows(1, 60) + "</ROWDATA></DATAPACKET><DATAPACKET/>",
         kHead + Rows(1, 60, "", 45, "</ROWDATA>") + kTail,
+        // Rows of the usual form but for one byte (a tab, "<", a long value,
+        // a start tag where an empty one was), at several places in a segment.
+        Sprinkled("<ROW RowState=\"4\" No=\"7\" Time=\"1\t2\" Value=\"9\"/>"),
+        Sprinkled(R"(<ROW RowState="4" No="7" Time="a<b" Value="9"/>)"),
+        Sprinkled(R"(<ROW RowState="4" No="7" Time=")" + std::string(40, 'x') + R"(" Value="9"/>)"),
+        Sprinkled(R"(<ROW RowState="4" No="7" Time="a&amp;b" Value="9"/>)"),
+        Sprinkled(R"(<ROW RowState="4" No="7" Time="1" Value="9"><X/></ROW>)"),
+        Sprinkled(R"(<ROW RowState="4" No="7" Unit="1" Value="9"/>)"),
         // Elements among the rows.
         kHead + Rows(1, 60, "", 20, R"(<ROW No="20"><X/></ROW>)") + kTail,
         kHead + Rows(1, 40, "", 10, R"(<OTHER No="10"/>)") + kTail,
         kHead + Rows(1, 40) + "</ROWDATA><ROWDATA>" + Rows(41, 50) + kTail,
-        kHead + Rows(1, 40) + "</ROWDATA>" + Rows(41, 42) + "</DATAPACKET>",
+        kHead + Rows(1, 40) + "</ROWDATA>" + Rows(41, 43) + "<!--" + std::string(100, ' ') +
+            "--></DATAPACKET>",
     };
     testing::TempFolder folder;
     const std::string path = folder / "packet.xml";

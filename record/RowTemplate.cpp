@@ -1,0 +1,112 @@
+#include "record/RowTemplate.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace meterdesk::record {
+
+bool RowTemplate::Learn(const std::string_view* names, std::size_t count) {
+    count_ = 0;
+    if (count == 0 || count > kMaxAttributes) {
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string_view lead = i == 0 ? "<ROW " : " ";
+        const std::size_t length = lead.size() + names[i].size() + 2;
+        if (names[i].empty() || length > prefix_[i].size()) {
+            return false;
+        }
+        prefix_[i].fill('\0');
+        std::memcpy(prefix_[i].data(), lead.data(), lead.size());
+        std::memcpy(prefix_[i].data() + lead.size(), names[i].data(), names[i].size());
+        std::memcpy(prefix_[i].data() + lead.size() + names[i].size(), "=\"", 2);
+        length_[i] = static_cast<unsigned>(length);
+    }
+    count_ = count;
+    return true;
+}
+
+#if defined(__SSE2__)
+namespace {
+
+// Bytes a plain short value may not hold: controls, "'", "<", "&"; and
+// where its closing quote is.
+struct ValueMasks {
+    std::uint32_t quote;
+    std::uint32_t special;
+};
+
+ValueMasks MasksOf(const char* bytes) {
+    ValueMasks masks{0, 0};
+    for (unsigned half = 0; half < 2; ++half) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * half));
+        const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(b, _mm_set1_epi8(0x1F)), b);
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(controls, _mm_cmpeq_epi8(b, _mm_set1_epi8('\''))),
+                         _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('<')),
+                                      _mm_cmpeq_epi8(b, _mm_set1_epi8('&'))));
+        const auto bits = [half](__m128i found) {
+            return static_cast<std::uint32_t>(_mm_movemask_epi8(found)) << (16 * half);
+        };
+        masks.quote |= bits(_mm_cmpeq_epi8(b, _mm_set1_epi8('"')));
+        masks.special |= bits(special);
+    }
+    return masks;
+}
+
+} // namespace
+#endif
+
+std::optional<std::size_t>
+RowTemplate::Read(std::string_view bytes, std::size_t at,
+                  std::array<std::string_view, kMaxAttributes>& values) const {
+#if defined(__SSE2__)
+    // Every step looks at 16 bytes of name and 32 of value.
+    constexpr std::size_t kLook = 48;
+    const char* const text = bytes.data();
+    const std::size_t size = bytes.size();
+    while (at < size &&
+           (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n')) {
+        ++at;
+    }
+    for (std::size_t i = 0; i < count_; ++i) {
+        if (size - at < kLook) {
+            return std::nullopt;
+        }
+        const __m128i have = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
+        const __m128i want = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prefix_[i].data()));
+        const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(have, want)));
+        const unsigned needed = (1U << length_[i]) - 1;
+        if ((same & needed) != needed) {
+            return std::nullopt;
+        }
+        at += length_[i];
+        const ValueMasks masks = MasksOf(text + at);
+        if (masks.quote == 0) {
+            return std::nullopt; // longer than kMaxValue
+        }
+        const unsigned length = static_cast<unsigned>(std::countr_zero(masks.quote));
+        if ((masks.special & ((std::uint32_t{1} << length) - 1)) != 0) {
+            return std::nullopt;
+        }
+        values[i] = std::string_view(text + at, length);
+        at += length + 1;
+    }
+    if (count_ == 0 || size - at < 2 || text[at] != '/' || text[at + 1] != '>') {
+        return std::nullopt;
+    }
+    return at + 2;
+#else
+    (void)bytes;
+    (void)at;
+    (void)values;
+    return std::nullopt;
+#endif
+}
+
+} // namespace meterdesk::record
