@@ -1,5 +1,6 @@
 #include "record/Conversion.h"
 
+#include "base/QuietThread.h"
 #include "record/DataFileNames.h"
 #include "record/DataFiles.h"
 #include "record/DataPacket.h"
@@ -10,12 +11,16 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <thread>
 
 namespace meterdesk::record {
 
 namespace {
 
 constexpr std::size_t kCountBlock = std::size_t{1} << 20;
+// A text this long is counted on two threads.
+constexpr std::uint64_t kHalvesFrom = std::uint64_t{4} << 20;
 
 // Ends a save whose source failed to load; the save then removes its file.
 struct SourceFailed : std::runtime_error {
@@ -70,38 +75,88 @@ bool RunsTooLong(const char* bytes, std::size_t size, std::size_t& run) {
     return false;
 }
 
+// The line breaks in [from, to) of the file, `previous` the byte before
+// `from` (0 at the start), and whether a line too long for the reader ended
+// the count early: the load will fail on it.
+struct RangeCount {
+    std::size_t breaks = 0;
+    bool tooLong = false;
+};
+
+std::optional<RangeCount> CountRange(const InputFile& file, std::uint64_t from, std::uint64_t to,
+                                     char previous, std::string& error) {
+    const auto block = std::make_unique_for_overwrite<char[]>(kCountBlock);
+    RangeCount count;
+    // Lines before `from` are not seen: a long one across it is left to
+    // the load to find.
+    std::size_t run = 0;
+    for (std::uint64_t at = from; at < to;) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kCountBlock, to - at));
+        const auto got = file.ReadAt(at, block.get(), want, error);
+        if (!got) {
+            return std::nullopt;
+        }
+        if (*got == 0) {
+            break;
+        }
+        const char* bytes = block.get();
+        // A LF right after a CR ends no line of its own.
+        count.breaks +=
+            static_cast<std::size_t>(bytes[0] == '\r' || (bytes[0] == '\n' && previous != '\r'));
+        count.breaks += CountBreaks(bytes, *got);
+        if (RunsTooLong(bytes, *got, run)) {
+            count.tooLong = true;
+            return count;
+        }
+        previous = bytes[*got - 1];
+        at += *got;
+    }
+    return count;
+}
+
 // The lines the text reader will take: each CR, LF or CR LF ends one, and a
 // last line without an end counts when it holds anything. A line too long
-// for the reader ends the count early: the load will fail on it.
+// for the reader ends the count early: the load will fail on it. A large
+// file is counted in two halves, on two threads.
 std::optional<std::size_t> CountTextLines(const std::string& name, std::string& error) {
     std::optional<InputFile> file = InputFile::Open(name, error);
     if (!file) {
         return std::nullopt;
     }
-    const auto block = std::make_unique_for_overwrite<char[]>(kCountBlock);
-    std::size_t lines = 0;
-    bool any = false;
-    char previous = 0;
-    std::size_t run = 0;
-    for (;;) {
-        const auto got = file->Read(block.get(), kCountBlock, error);
-        if (!got) {
+    const std::uint64_t size = file->Size();
+    char last = 0;
+    if (size > 0 && !file->ReadAt(size - 1, &last, 1, error)) {
+        return std::nullopt;
+    }
+    const bool halves = size >= kHalvesFrom && std::thread::hardware_concurrency() >= 2;
+    const std::uint64_t middle = halves ? size / 2 : size;
+    std::optional<RangeCount> second{RangeCount{}};
+    std::string secondError;
+    std::thread other;
+    if (halves) {
+        char before = 0;
+        if (!file->ReadAt(middle - 1, &before, 1, error)) {
             return std::nullopt;
         }
-        if (*got == 0) {
-            return lines + (any && previous != '\r' && previous != '\n' ? 1 : 0);
-        }
-        const char* bytes = block.get();
-        // A LF right after a CR ends no line of its own.
-        lines +=
-            static_cast<std::size_t>(bytes[0] == '\r' || (bytes[0] == '\n' && previous != '\r'));
-        lines += CountBreaks(bytes, *got);
-        any = true;
-        if (RunsTooLong(bytes, *got, run)) {
-            return lines;
-        }
-        previous = bytes[*got - 1];
+        other = base::StartQuietThread(
+            [&, before] { second = CountRange(*file, middle, size, before, secondError); });
     }
+    const std::optional<RangeCount> first = CountRange(*file, 0, middle, 0, error);
+    if (other.joinable()) {
+        other.join();
+    }
+    if (!first || !second) {
+        if (first) {
+            error = secondError;
+        }
+        return std::nullopt;
+    }
+    const std::size_t lines = first->breaks + second->breaks;
+    if (first->tooLong || second->tooLong) {
+        return lines;
+    }
+    return lines + (size > 0 && last != '\r' && last != '\n' ? 1 : 0);
 }
 
 // Loads and saves through a table: data packet to data packet (its change

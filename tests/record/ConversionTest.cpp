@@ -117,6 +117,40 @@ TEST(Conversion, CountsALineBreakSplitBetweenReadBlocksOnce) {
     }
 }
 
+TEST(Conversion, CountsALargeTextInHalvesAsItsLoadReadsIt) {
+    testing::TempFolder folder;
+    // A text of 2 x 3 MB is counted in two halves: the break before the
+    // middle is a CR LF split by it, or a lone CR; the last line ends in
+    // a break or not.
+    constexpr std::size_t kMiddle = std::size_t{3} << 20;
+    const auto rowsUpTo = [](std::string& text, std::size_t& no, std::size_t end,
+                             std::string_view lastBreak) {
+        while (text.size() < end - 40) {
+            text += std::to_string(no++) + "\t10:00:00\tDC\t1.234\tV\tAUTO\r\n";
+        }
+        const std::string last = std::to_string(no++) + "\tx";
+        text += last + std::string(end - text.size() - last.size() - lastBreak.size(), 'y');
+        text += lastBreak;
+    };
+    for (const std::string_view middleBreak : {"\r", "\r\n"}) {
+        for (const std::string_view end : {"\r\n", ""}) {
+            std::string text = kHeader;
+            std::size_t no = 1;
+            rowsUpTo(text, no, kMiddle, "\r");
+            if (middleBreak.size() == 2) {
+                text += '\n';
+            }
+            rowsUpTo(text, no, 2 * kMiddle, end);
+            ASSERT_EQ(text.size(), 2 * kMiddle);
+            const std::string path = folder / "halves.txt";
+            WriteFile(path, text);
+            const ConvertOutcome converted = ConvertFile(path, folder / "out.xml");
+            ASSERT_FALSE(converted.loadError) << *converted.loadError;
+            EXPECT_EQ(ReadFile(folder / "out.xml"), ThroughTable(folder, path, "out.xml"));
+        }
+    }
+}
+
 TEST(Conversion, APacketReadInWindowsGivesTheRowsOfThePacketReadWhole) {
     testing::TempFolder folder;
     // 40,000 rows: a change log longer than a read window, then windows that
