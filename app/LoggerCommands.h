@@ -16,9 +16,8 @@ void SayOnStandardError(std::string message);
 [[noreturn]] void FailWith(std::string message);
 
 // Runs what needs neither a meter, a journal nor Qt: a usage error, help,
-// version and convert, and returns the program's status. nullopt: the
-// command is another.
-// `version`: what --version says.
+// version (saying `version`) and convert, and returns the program's
+// status. nullopt: the command is another.
 std::optional<int> RunCommandWithoutMeter(const LoggerOptions& options, std::string_view version);
 
 } // namespace meterdesk::app

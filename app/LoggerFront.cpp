@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -15,13 +16,14 @@
 namespace {
 
 // Beside this program in a build, else where the package puts it, seen
-// from this program's folder.
-std::string SessionProgram() {
+// from this program's folder; nullopt when this program's place is unknown
+// (a name alone would be looked for in the working folder).
+std::optional<std::string> SessionProgram() {
     const std::string name = "meterdesk-log-session";
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) {
-        return name;
+        return std::nullopt;
     }
     const std::string path(self, static_cast<std::size_t>(length));
     const std::string folder = path.substr(0, path.rfind('/') + 1);
@@ -38,7 +40,10 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = app::RunCommandWithoutMeter(options, MD_VERSION)) {
         return *status;
     }
-    const std::string session = SessionProgram();
-    ::execv(session.c_str(), argv);
-    app::FailWith("cannot start " + session + ": " + std::strerror(errno));
+    const std::optional<std::string> session = SessionProgram();
+    if (!session) {
+        app::FailWith(std::string("cannot find meterdesk-log-session: ") + std::strerror(errno));
+    }
+    ::execv(session->c_str(), argv);
+    app::FailWith("cannot start " + *session + ": " + std::strerror(errno));
 }

@@ -139,10 +139,24 @@ std::optional<std::size_t> CountTextLines(const std::string& name, std::string& 
         if (!file->ReadAt(middle - 1, &before, 1, error)) {
             return std::nullopt;
         }
-        other = base::StartQuietThread(
-            [&, before] { second = CountRange(*file, middle, size, before, secondError); });
+        other = base::StartQuietThread([&, before] {
+            try {
+                second = CountRange(*file, middle, size, before, secondError);
+            } catch (const std::bad_alloc&) {
+                second.reset();
+                secondError = "out of memory";
+            }
+        });
     }
-    const std::optional<RangeCount> first = CountRange(*file, 0, middle, 0, error);
+    std::optional<RangeCount> first;
+    try {
+        first = CountRange(*file, 0, middle, 0, error);
+    } catch (...) {
+        if (other.joinable()) {
+            other.join();
+        }
+        throw;
+    }
     if (other.joinable()) {
         other.join();
     }

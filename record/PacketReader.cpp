@@ -1,4 +1,3 @@
-#include "base/NumberText.h"
 #include "record/DataPacket.h"
 #include "record/InputFile.h"
 #include "record/PacketColumns.h"

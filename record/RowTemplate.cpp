@@ -88,7 +88,7 @@ RowTemplate::Read(std::string_view bytes, std::size_t at,
         at += length_[i];
         const ValueMasks masks = MasksOf(text + at);
         if (masks.quote == 0) {
-            return std::nullopt; // longer than kMaxValue
+            return std::nullopt; // a value of 32 bytes or more
         }
         const unsigned length = static_cast<unsigned>(std::countr_zero(masks.quote));
         if ((masks.special & ((std::uint32_t{1} << length) - 1)) != 0) {

@@ -89,7 +89,9 @@ public:
     SegmentedReader(InputFile& file, std::uint64_t begin, const SegmentFormat& format,
                     const SegmentPlan& plan, RowReceiver& receiver)
         : file_(file), format_(format), plan_(plan), writer_(dynamic_cast<RowWriter*>(&receiver)),
-          begin_(begin), count_(std::max<std::uint64_t>(1, (file.Size() - begin) / plan.bytes)),
+          begin_(begin), count_(file.Size() > begin
+                                    ? std::max<std::uint64_t>(1, (file.Size() - begin) / plan.bytes)
+                                    : 1),
           slots_(std::max<std::size_t>(1, plan.ahead)) {}
 
     ~SegmentedReader() {
@@ -181,6 +183,9 @@ private:
         const std::uint64_t nominal = begin_ + k * plan_.bytes;
         const bool last = k + 1 == count_;
         const std::uint64_t size = file_.Size();
+        if (nominal > size) {
+            return;
+        }
         const std::size_t want = static_cast<std::size_t>(
             last ? size - nominal
                  : std::min<std::uint64_t>(plan_.bytes + plan_.slack, size - nominal));
