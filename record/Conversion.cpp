@@ -149,16 +149,17 @@ std::optional<std::size_t> CountTextLines(const std::string& name, std::string& 
         });
     }
     std::optional<RangeCount> first;
-    try {
+    {
+        // The second half is joined however the first one ends.
+        struct Joined {
+            std::thread& thread;
+            ~Joined() {
+                if (thread.joinable()) {
+                    thread.join();
+                }
+            }
+        } joined{other};
         first = CountRange(*file, 0, middle, 0, error);
-    } catch (...) {
-        if (other.joinable()) {
-            other.join();
-        }
-        throw;
-    }
-    if (other.joinable()) {
-        other.join();
     }
     if (!first || !second) {
         if (first) {

@@ -187,9 +187,13 @@ private:
                    std::array<std::int8_t, RowTemplate::kMaxAttributes>& layout) const {
         std::array<std::string_view, RowTemplate::kMaxAttributes> names;
         const std::size_t count = scanner.AttributeCount();
-        for (std::size_t a = 0; a < count && a < names.size(); ++a) {
+        if (count > names.size()) {
+            form.Forget();
+            return 0;
+        }
+        for (std::size_t a = 0; a < count; ++a) {
             if (scanner.Attributes()[a].owned) {
-                form.Learn(names.data(), 0);
+                form.Forget();
                 return 0;
             }
             names[a] = scanner.Attributes()[a].name;

@@ -20,6 +20,7 @@ public:
     // Learns the form of these names; false, and nothing learned, when
     // they are too many or too long for the quick read.
     bool Learn(const std::string_view* names, std::size_t count);
+    void Forget() { count_ = 0; }
     std::size_t Count() const { return count_; }
 
     // A ROW of the learned form at `at` (blanks before it are skipped):

@@ -297,8 +297,8 @@ LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
     return reader.Finish();
 }
 
-TextRowWriter::TextRowWriter(ByteSink& sink, bool utf8Texts) : sink_(sink), utf8_(utf8Texts) {
-    chunk_.reserve(kChunk + 256);
+TextRowWriter::TextRowWriter(ByteSink& sink, bool utf8Texts)
+    : TextRowWriter(sink, utf8Texts, RowsOnly{}) {
     chunk_.append(kTextHeader);
     chunk_.append("\r\n");
 }
