@@ -1,12 +1,10 @@
 #include "record/RowTemplate.h"
 
+#include "record/ValueBytes.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace meterdesk::record {
 
@@ -45,11 +43,7 @@ ValueMasks MasksOf(const char* bytes) {
     ValueMasks masks{0, 0};
     for (unsigned half = 0; half < 2; ++half) {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * half));
-        const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(b, _mm_set1_epi8(0x1F)), b);
-        const __m128i special =
-            _mm_or_si128(_mm_or_si128(controls, _mm_cmpeq_epi8(b, _mm_set1_epi8('\''))),
-                         _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('<')),
-                                      _mm_cmpeq_epi8(b, _mm_set1_epi8('&'))));
+        const __m128i special = ValueBreaks(b);
         const auto bits = [half](__m128i found) {
             return static_cast<std::uint32_t>(_mm_movemask_epi8(found)) << (16 * half);
         };

@@ -1,6 +1,7 @@
 #include "record/XmlScanner.h"
 
 #include "base/Utf8.h"
+#include "record/ValueBytes.h"
 
 #include <array>
 #include <bit>
@@ -143,18 +144,13 @@ TagMasks MasksAt(const char* bytes) {
             return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(found))} << (16 * part);
         };
         const __m128i quote = _mm_cmpeq_epi8(b, _mm_set1_epi8('"'));
-        const __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(b, _mm_set1_epi8(' ')), b);
-        const __m128i valueBreak = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8('\'')),
-                                                             _mm_cmpeq_epi8(b, _mm_set1_epi8('<'))),
-                                                _mm_cmpeq_epi8(b, _mm_set1_epi8('&')));
+        const __m128i valueBreak = ValueBreaks(b);
         masks.quote |= bits(quote);
         masks.equals |= bits(_mm_cmpeq_epi8(b, _mm_set1_epi8('=')));
-        // Controls up to the space count for values too: the tab and line
-        // breaks are among them.
-        masks.valueBreak |= bits(_mm_or_si128(
-            valueBreak, _mm_andnot_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(' ')), controls)));
+        masks.valueBreak |= bits(valueBreak);
+        // A name also ends at a blank, a quote or ">".
         masks.nameBreak |=
-            bits(_mm_or_si128(_mm_or_si128(valueBreak, controls),
+            bits(_mm_or_si128(_mm_or_si128(valueBreak, _mm_cmpeq_epi8(b, _mm_set1_epi8(' '))),
                               _mm_or_si128(quote, _mm_cmpeq_epi8(b, _mm_set1_epi8('>')))));
     }
     return masks;
