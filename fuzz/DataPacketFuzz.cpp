@@ -59,6 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (meterdesk::testing::InWindows(bytes, step) != meterdesk::testing::Whole(bytes)) {
             std::abort();
         }
+        // A scanner that keeps only rows' attributes judges every tag alike.
+        const std::vector<std::string> kept = {"ROW"};
+        if (meterdesk::testing::InWindows(bytes, step, kept) !=
+            meterdesk::testing::KeptOnly(meterdesk::testing::Whole(bytes), kept)) {
+            std::abort();
+        }
     }
     MeasurementTable table;
     const LoadOutcome outcome = ReadDataPacket(bytes, table);

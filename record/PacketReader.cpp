@@ -104,6 +104,13 @@ private:
 
 // Where the rows of a data packet are read in segments: inside ROWDATA,
 // each segment starting at a ROW tag.
+// Only fields and rows are read for their attributes: the others (the
+// change log above all) are checked but not kept, so no window has to
+// hold them whole.
+void KeepOnlyWhatIsRead(XmlScanner& scanner) {
+    scanner.KeepAttributesOnlyOf({"FIELD", "ROW"});
+}
+
 const std::vector<std::string>& RowDataPath() {
     static const std::vector<std::string> path{"DATAPACKET", "ROWDATA"};
     return path;
@@ -246,6 +253,7 @@ private:
             return false;
         }
         XmlScanner scanner(*first, more);
+        KeepOnlyWhatIsRead(scanner);
         const Reached reached = Walk(scanner, receiver, outcome, segmented);
         if (reached == Reached::Rows && segmentsOf != nullptr) {
             return ReadRows(*segmentsOf, scanner.Offset(), receiver, outcome);
@@ -272,6 +280,7 @@ private:
             return false;
         }
         XmlScanner rest(*window, more);
+        KeepOnlyWhatIsRead(rest);
         rest.ResumeInside(RowDataPath(), static_cast<std::size_t>(*segments.resumeAt));
         return Walk(rest, receiver, outcome, false) == Reached::End;
     }

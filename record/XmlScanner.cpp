@@ -1,165 +1,17 @@
 #include "record/XmlScanner.h"
 
 #include "base/Utf8.h"
-#include "record/ValueBytes.h"
+#include "record/XmlBytes.h"
 
-#include <array>
+#include <algorithm>
 #include <bit>
 #include <cstdint>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace meterdesk::record {
 
 namespace {
 
-// What each byte is to the scanner; tables keep the inner loops short.
-enum : std::uint8_t { kBlank = 1, kNameEnd = 2, kValueStop = 4 };
-
-// Every fault is found within this many bytes of where the scan stands (a
-// reference is the longest thing looked ahead at).
-constexpr std::size_t kCutShort = 16;
-
-constexpr std::array<std::uint8_t, 256> kClasses = [] {
-    std::array<std::uint8_t, 256> classes{};
-    for (const char c : {' ', '\t', '\r', '\n'}) {
-        classes[static_cast<unsigned char>(c)] |= kBlank | kNameEnd;
-    }
-    // A blank in a value is read as a space: only the other blanks need a
-    // look (long values such as a change log are mostly numbers and spaces).
-    for (const char c : {'\t', '\r', '\n'}) {
-        classes[static_cast<unsigned char>(c)] |= kValueStop;
-    }
-    for (const char c : {'=', '>', '<', '"', '\'', '&'}) {
-        classes[static_cast<unsigned char>(c)] |= kNameEnd;
-    }
-    for (const char c : {'<', '&', '"', '\''}) {
-        classes[static_cast<unsigned char>(c)] |= kValueStop;
-    }
-    return classes;
-}();
-
-bool Is(char c, std::uint8_t what) {
-    return (kClasses[static_cast<unsigned char>(c)] & what) != 0;
-}
-
-bool IsBlank(char c) {
-    return Is(c, kBlank);
-}
-
-// Characters that end a name: blanks and the tag's punctuation. "/" ends a
-// name only where "/>" closes the tag.
-bool EndsName(std::string_view text, std::size_t at) {
-    const char c = text[at];
-    if (Is(c, kNameEnd)) {
-        return true;
-    }
-    return c == '/' && at + 1 < text.size() && text[at + 1] == '>';
-}
-
-bool EndsValue(std::string_view text, std::size_t at) {
-    return Is(text[at], kValueStop);
-}
-
-#if defined(__SSE2__)
-// Bytes that may end a name, sixteen at a time: every byte up to "/" (the
-// blanks, quotes, "&" and "/") and "<", "=", ">". Digits, letters and ":"
-// never do.
-unsigned NameStopCandidates(__m128i bytes) {
-    const __m128i upToSlash = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8('/')), bytes);
-    const __m128i fromLess = _mm_sub_epi8(bytes, _mm_set1_epi8('<'));
-    const __m128i angles = _mm_cmpeq_epi8(_mm_min_epu8(fromLess, _mm_set1_epi8(2)), fromLess);
-    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(upToSlash, angles)));
-}
-
-// Bytes that may end a plain value: every byte up to "'" but the space
-// (controls, quotes, "&"), and "<".
-unsigned ValueStopCandidates(__m128i bytes) {
-    const __m128i upToQuote = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8('\'')), bytes);
-    const __m128i space = _mm_cmpeq_epi8(bytes, _mm_set1_epi8(' '));
-    const __m128i less = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<'));
-    return static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_andnot_si128(space, upToQuote), less)));
-}
-#endif
-
-// The first position from `at` on where `ends` holds, or the text's size.
-// Sixteen bytes are looked at a step for the few that may end the run;
-// each of those is then judged by `ends` itself.
-template <typename Candidates, typename Ends>
-[[gnu::always_inline]] inline std::size_t FindEnd(std::string_view text, std::size_t at,
-                                                  Candidates candidates, Ends ends) {
-#if defined(__SSE2__)
-    while (text.size() - at >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-        for (unsigned mask = candidates(bytes); mask != 0; mask &= mask - 1) {
-            const std::size_t found = at + static_cast<std::size_t>(std::countr_zero(mask));
-            if (ends(text, found)) {
-                return found;
-            }
-        }
-        at += 16;
-    }
-#else
-    (void)candidates;
-#endif
-    while (at < text.size() && !ends(text, at)) {
-        ++at;
-    }
-    return at;
-}
-
-// Lambdas rather than function pointers, and all of it inlined: names and
-// values are mostly a few bytes, where a call would cost more than the scan.
-[[gnu::always_inline]] inline std::size_t NameEnd(std::string_view text, std::size_t at) {
-    return FindEnd(
-        text, at, [](auto bytes) { return NameStopCandidates(bytes); },
-        [](std::string_view t, std::size_t i) { return EndsName(t, i); });
-}
-
-[[gnu::always_inline]] inline std::size_t PlainValueEnd(std::string_view text, std::size_t at) {
-    return FindEnd(
-        text, at, [](auto bytes) { return ValueStopCandidates(bytes); },
-        [](std::string_view t, std::size_t i) { return EndsValue(t, i); });
-}
-
-#if defined(__SSE2__)
-// Where, in 64 bytes, the bytes are that matter to an attribute of the
-// usual form. The breaks are a superset: a byte in them sends the attribute
-// to the full path, never the other way round.
-struct TagMasks {
-    std::uint64_t quote = 0;      // '"'
-    std::uint64_t equals = 0;     // '='
-    std::uint64_t nameBreak = 0;  // what may end a name: blanks, controls, quotes, < > &
-    std::uint64_t valueBreak = 0; // what may end a plain value: controls, ' < &
-};
-
-TagMasks MasksAt(const char* bytes) {
-    TagMasks masks;
-    for (unsigned part = 0; part < 4; ++part) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
-        const auto bits = [part](__m128i found) {
-            return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(found))} << (16 * part);
-        };
-        const __m128i quote = _mm_cmpeq_epi8(b, _mm_set1_epi8('"'));
-        const __m128i valueBreak = ValueBreaks(b);
-        masks.quote |= bits(quote);
-        masks.equals |= bits(_mm_cmpeq_epi8(b, _mm_set1_epi8('=')));
-        masks.valueBreak |= bits(valueBreak);
-        // A name also ends at a blank, a quote or ">".
-        masks.nameBreak |=
-            bits(_mm_or_si128(_mm_or_si128(valueBreak, _mm_cmpeq_epi8(b, _mm_set1_epi8(' '))),
-                              _mm_or_si128(quote, _mm_cmpeq_epi8(b, _mm_set1_epi8('>')))));
-    }
-    return masks;
-}
-
-std::uint64_t LowBits(unsigned count) {
-    return count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
-}
-#endif
+using namespace xml;
 
 void AppendCodePoint(std::string& value, std::uint32_t code) {
     // Files are in an 8-bit code page: a reference below 256 is that byte;
@@ -184,6 +36,7 @@ void XmlScanner::Continue(std::string_view window, bool more) {
 
 void XmlScanner::ResumeInside(const std::vector<std::string>& open, std::size_t offset) {
     open_ = open;
+    skimPart_ = SkimPart::None;
     rootSeen_ = !open.empty();
     bomChecked_ = true;
     windowStart_ = offset;
@@ -199,8 +52,13 @@ XmlScanner::Event XmlScanner::Fail() {
     return Event::Error;
 }
 
+void XmlScanner::KeepAttributesOnlyOf(std::vector<std::string> names) {
+    kept_ = std::move(names);
+    keepAll_ = false;
+}
+
 XmlScanner::Event XmlScanner::NeedMore() {
-    at_ = constructStart_;
+    at_ = skimPart_ != SkimPart::None ? resumeAt_ : constructStart_;
     return Event::More;
 }
 
@@ -241,6 +99,10 @@ XmlScanner::Event XmlScanner::Next() {
             at_ = 3;
         }
     }
+    if (skimPart_ != SkimPart::None) {
+        bool empty = false;
+        return SkimTag(empty) ? TagRead(empty) : Fail();
+    }
     for (;;) {
         // Text: allowed inside the root, only blanks outside it.
         const std::size_t tag = text_.find('<', at_);
@@ -275,15 +137,7 @@ XmlScanner::Event XmlScanner::Next() {
             }
             ++at_;
             bool empty = false;
-            if (!ReadTag(empty)) {
-                return Fail();
-            }
-            rootSeen_ = true;
-            if (empty) {
-                return Event::EmptyTag;
-            }
-            open_.emplace_back(name_);
-            return Event::StartTag;
+            return ReadTag(empty) ? TagRead(empty) : Fail();
         }
         if (rest.starts_with("<?")) {
             if (!SkipUntil("?>")) {
@@ -326,10 +180,16 @@ bool XmlScanner::ReadTag(bool& empty) {
     std::size_t start = at_;
     at_ = NameEnd(text_, at_);
     name_ = text_.substr(start, at_ - start);
-    if (name_.empty()) {
+    if (name_.empty() || at_ >= text_.size()) {
         return false;
     }
     attributeCount_ = 0;
+    if (!keepAll_ && std::find(kept_.begin(), kept_.end(), name_) == kept_.end()) {
+        skimName_.assign(name_);
+        name_ = skimName_;
+        skimPart_ = SkimPart::BetweenAttributes;
+        return SkimTag(empty);
+    }
     for (;;) {
         ReadUsualAttributes();
         const std::size_t before = at_;
@@ -367,6 +227,86 @@ bool XmlScanner::ReadTag(bool& empty) {
         if (!ReadValue(quote, attribute)) {
             return false;
         }
+    }
+}
+
+XmlScanner::Event XmlScanner::TagRead(bool empty) {
+    rootSeen_ = true;
+    if (empty) {
+        return Event::EmptyTag;
+    }
+    open_.emplace_back(name_);
+    return Event::StartTag;
+}
+
+// The attributes of a tag read as ReadTag reads them, but not kept. Where
+// the window ends, `resumeAt_` is where the scan picks up again: the blanks
+// before an attribute, or the part of a value not yet judged.
+bool XmlScanner::SkimTag(bool& empty) {
+    for (;;) {
+        if (skimPart_ == SkimPart::InValue) {
+            if (!SkimValue()) {
+                return false;
+            }
+            skimPart_ = SkimPart::BetweenAttributes;
+        }
+        resumeAt_ = at_;
+        const std::size_t before = at_;
+        SkipBlanks();
+        if (at_ >= text_.size()) {
+            return false;
+        }
+        if (text_[at_] == '>' ||
+            (text_[at_] == '/' && at_ + 1 < text_.size() && text_[at_ + 1] == '>')) {
+            empty = text_[at_] == '/';
+            at_ += empty ? 2 : 1;
+            skimPart_ = SkimPart::None;
+            return true;
+        }
+        if (at_ == before) {
+            return false; // attributes are set apart by blanks
+        }
+        const std::size_t start = at_;
+        at_ = NameEnd(text_, at_);
+        const bool named = at_ > start;
+        SkipBlanks();
+        if (!named || at_ >= text_.size() || text_[at_] != '=') {
+            return false;
+        }
+        ++at_;
+        SkipBlanks();
+        if (at_ >= text_.size() || (text_[at_] != '"' && text_[at_] != '\'')) {
+            return false;
+        }
+        skimQuote_ = text_[at_++];
+        skimPart_ = SkimPart::InValue;
+    }
+}
+
+// A value judged as ReadValue judges it, without keeping it.
+bool XmlScanner::SkimValue() {
+    for (;;) {
+        at_ = PlainValueEnd(text_, at_);
+        resumeAt_ = at_;
+        if (at_ >= text_.size()) {
+            return false;
+        }
+        const char c = text_[at_];
+        if (c == skimQuote_) {
+            ++at_;
+            return true;
+        }
+        if (c == '<') {
+            return false;
+        }
+        if (c == '&') {
+            skimScratch_.clear();
+            if (!ReadReference(skimScratch_)) {
+                return false;
+            }
+            continue;
+        }
+        ++at_; // the other quote, or a blank
     }
 }
 

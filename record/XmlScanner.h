@@ -42,6 +42,13 @@ public:
     // start tags had been read, with the window at `offset` of the document.
     void ResumeInside(const std::vector<std::string>& open, std::size_t offset);
 
+    // Only the elements named keep their attributes; any other element's
+    // are checked as strictly but not kept (AttributeCount() is 0 there).
+    // Such a tag is never kept whole in a window, so a long value (a change
+    // log) passes through windows of any size. Unless called, every element
+    // keeps its attributes.
+    void KeepAttributesOnlyOf(std::vector<std::string> names);
+
     // The next element event. After Done or Error it keeps returning that.
     Event Next();
     // After More: where in the window the bytes still needed begin.
@@ -72,6 +79,9 @@ private:
     bool SkipUntil(std::string_view end);
     void SkipBlanks();
     bool ReadTag(bool& empty);
+    Event TagRead(bool empty);
+    bool SkimTag(bool& empty);
+    bool SkimValue();
     void ReadUsualAttributes();
     Attribute& NextAttribute() {
         if (attributeCount_ == attributes_.size()) {
@@ -95,6 +105,16 @@ private:
     std::string_view name_;
     std::vector<Attribute> attributes_;
     std::size_t attributeCount_ = 0;
+    // Tags whose attributes are not kept are read in parts: a window may
+    // end anywhere in them, and the scan goes on from `resumeAt_`.
+    enum class SkimPart { None, BetweenAttributes, InValue };
+    bool keepAll_ = true;
+    std::vector<std::string> kept_;
+    SkimPart skimPart_ = SkimPart::None;
+    char skimQuote_ = '"';
+    std::size_t resumeAt_ = 0;
+    std::string skimName_;
+    std::string skimScratch_;
 };
 
 } // namespace meterdesk::record

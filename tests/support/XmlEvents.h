@@ -5,6 +5,7 @@
 #include "record/XmlScanner.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,8 +37,14 @@ inline std::string Describe(record::XmlScanner& scanner, record::XmlScanner::Eve
     return "more";
 }
 
-inline std::vector<std::string> Whole(std::string_view document) {
+// The elements that keep their attributes, when not all do.
+using Kept = std::optional<std::vector<std::string>>;
+
+inline std::vector<std::string> Whole(std::string_view document, const Kept& kept = {}) {
     record::XmlScanner scanner(document);
+    if (kept) {
+        scanner.KeepAttributesOnlyOf(*kept);
+    }
     std::vector<std::string> events;
     for (;;) {
         const record::XmlScanner::Event event = scanner.Next();
@@ -49,10 +56,15 @@ inline std::vector<std::string> Whole(std::string_view document) {
 }
 
 // As a file reader gives it: `step` new bytes after what the scanner keeps.
-inline std::vector<std::string> InWindows(std::string_view document, std::size_t step) {
+// `largest`: the longest window it took.
+inline std::vector<std::string> InWindows(std::string_view document, std::size_t step,
+                                          const Kept& kept = {}, std::size_t* largest = nullptr) {
     std::size_t read = std::min(step, document.size());
     std::string window(document.substr(0, read));
     record::XmlScanner scanner(window, read < document.size());
+    if (kept) {
+        scanner.KeepAttributesOnlyOf(*kept);
+    }
     std::vector<std::string> events;
     for (;;) {
         const record::XmlScanner::Event event = scanner.Next();
@@ -60,6 +72,9 @@ inline std::vector<std::string> InWindows(std::string_view document, std::size_t
             const std::size_t take = std::min(step, document.size() - read);
             window = window.substr(scanner.Pending()) + std::string(document.substr(read, take));
             read += take;
+            if (largest != nullptr) {
+                *largest = std::max(*largest, window.size());
+            }
             scanner.Continue(window, read < document.size());
             continue;
         }
@@ -68,6 +83,24 @@ inline std::vector<std::string> InWindows(std::string_view document, std::size_t
             return events;
         }
     }
+}
+
+// The events of a scanner that keeps every element's attributes, with the
+// attributes of the elements not in `kept` left out.
+inline std::vector<std::string> KeptOnly(std::vector<std::string> events,
+                                         const std::vector<std::string>& kept) {
+    for (std::string& event : events) {
+        if (!event.starts_with("start ") && !event.starts_with("empty ")) {
+            continue;
+        }
+        const std::size_t nameEnd = event.find(' ', 6);
+        const std::string name = event.substr(6, nameEnd - 6);
+        if (nameEnd != std::string::npos &&
+            std::find(kept.begin(), kept.end(), name) == kept.end()) {
+            event.resize(nameEnd);
+        }
+    }
+    return events;
 }
 
 } // namespace meterdesk::testing
