@@ -18,7 +18,8 @@ namespace meterdesk::record {
 
 namespace {
 
-constexpr std::size_t kCountBlock = std::size_t{1} << 20;
+// Small, so that the count touches few fresh pages.
+constexpr std::size_t kCountBlock = std::size_t{128} << 10;
 // A text this long is counted on two threads.
 constexpr std::uint64_t kHalvesFrom = std::uint64_t{4} << 20;
 

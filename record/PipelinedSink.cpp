@@ -20,6 +20,20 @@ PipelinedSink::~PipelinedSink() {
 }
 
 void PipelinedSink::Write(std::string_view bytes) {
+    if (bytes.size() >= kBuffer) {
+        // A large block is written from where it lies, once the buffer
+        // before it is: copying it would cost more than the wait.
+        HandOver();
+        std::unique_lock lock(mutex_);
+        WaitIdle(lock);
+        lock.unlock();
+        if (std::optional<std::string> error = file_.Write(bytes)) {
+            lock.lock();
+            failure_ = std::move(error);
+            throw Failed{*failure_};
+        }
+        return;
+    }
     while (!bytes.empty()) {
         const std::size_t room = kBuffer - filling_.size();
         const std::size_t take = std::min(room, bytes.size());

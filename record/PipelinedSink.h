@@ -11,7 +11,7 @@
 
 namespace meterdesk::record {
 
-// Writes a file from a thread of its own: the caller fills one 1 MB buffer
+// Writes a file from a thread of its own: the caller fills one 256 KB buffer
 // while the thread writes the one before, so that the file system's copy
 // runs beside the work that makes the bytes. A failed write is thrown as
 // Failed from a later Write or from Finish; after it nothing more is written.
@@ -32,7 +32,7 @@ public:
     void Finish();
 
 private:
-    static constexpr std::size_t kBuffer = std::size_t{1} << 20;
+    static constexpr std::size_t kBuffer = std::size_t{256} << 10;
 
     void HandOver();
     void WaitIdle(std::unique_lock<std::mutex>& lock);

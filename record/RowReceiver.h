@@ -5,10 +5,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string_view>
 
 namespace meterdesk::record {
+
+// Told now and then how far a long walk has come: `done` of `total`.
+using WalkProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // Where a loader puts each row it has read: the table, or a file being
 // written as the rows come (a convert, which keeps no table).

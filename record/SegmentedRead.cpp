@@ -2,6 +2,7 @@
 
 #include "base/QuietThread.h"
 #include "record/InputFile.h"
+#include "record/SafeFile.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -81,6 +82,7 @@ struct Segment {
     SegmentRows rows;
     bool writtenAlready = false;
     StringSink written;
+    std::unique_ptr<RowWriter> writer; // into `written`, made once: its buffer stays warm
     std::size_t writtenRows = 0;
 };
 
@@ -214,8 +216,15 @@ private:
         segment.end = nominal + *end;
         // A file's rows are written here, on the worker, as its writer would.
         segment.written.text.clear();
-        const std::unique_ptr<RowWriter> writer =
-            writer_ != nullptr ? writer_->RowsOnlyInto(segment.written) : nullptr;
+        // Room for the rows' text at once (a packet's rows take about three
+        // times their text's bytes): growing it would copy it into fresh
+        // pages each time, and a fresh page costs more than its copy. Room
+        // that is never written costs nothing.
+        segment.written.text.reserve(4 * want);
+        if (writer_ != nullptr && segment.writer == nullptr) {
+            segment.writer = writer_->RowsOnlyInto(segment.written);
+        }
+        RowWriter* const writer = segment.writer.get();
         segment.writtenAlready = writer != nullptr;
         if (writer == nullptr) {
             segment.rows.Reset(rows);

@@ -2,7 +2,6 @@
 
 #include "record/MeasurementTable.h"
 #include "record/RowReceiver.h"
-#include "record/TextTableFile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,11 +13,13 @@ namespace meterdesk::record {
 class InputFile;
 
 // How a file's rows are split for reading on several threads.
+// Small segments keep the buffers few and warm: every page a read touches
+// for the first time costs more than copying it.
 struct SegmentPlan {
-    std::size_t bytes = std::size_t{1} << 20; // a segment's nominal length
-    std::size_t slack = 128 * 1024;           // read beyond it, to find where it ends
-    unsigned threads = 0;                     // 0: one per processor, at most 4
-    std::size_t ahead = 4;                    // segments read but not yet handed on
+    std::size_t bytes = std::size_t{256} << 10; // a segment's nominal length
+    std::size_t slack = std::size_t{32} << 10;  // read beyond it, to find where it ends
+    unsigned threads = 0;                       // 0: one per processor, at most 4
+    std::size_t ahead = 4;                      // segments read but not yet handed on
 };
 
 // What the rows of a file look like to the segmented read.

@@ -39,12 +39,13 @@ std::string Pattern(std::size_t size, std::size_t seed) {
     return bytes;
 }
 
-TEST(PipelinedSink, EveryPieceArrivesInOrderInWritesOfAtMostABuffer) {
+TEST(PipelinedSink, EveryPieceArrivesInOrderSmallOnesGatheredLargeOnesWhole) {
     RecordingFile file;
     std::string expected;
+    const std::vector<std::size_t> sizes = {1U, 0U, 65536U, 3U << 20, 1U << 20, 17U, 999999U, 5U};
     {
         PipelinedSink sink(file);
-        for (const std::size_t size : {1U, 0U, 65536U, 3U << 20, 1U << 20, 17U, 999999U}) {
+        for (const std::size_t size : sizes) {
             const std::string piece = Pattern(size, expected.size());
             sink.Write(piece);
             expected += piece;
@@ -52,26 +53,32 @@ TEST(PipelinedSink, EveryPieceArrivesInOrderInWritesOfAtMostABuffer) {
         sink.Finish();
     }
     EXPECT_EQ(file.content, expected);
-    for (const std::size_t size : file.sizes) {
-        EXPECT_LE(size, std::size_t{1} << 20);
-    }
+    // The small pieces around each large one, gathered; the large ones as
+    // they came.
+    EXPECT_EQ(file.sizes, (std::vector<std::size_t>{65537U, 3U << 20, 1U << 20, 17U, 999999U, 5U}));
 }
 
 TEST(PipelinedSink, AFailedWriteIsThrownWithItsReasonAndNothingFollowsIt) {
-    RecordingFile file(2);
-    std::string thrown;
-    try {
-        PipelinedSink sink(file);
-        for (int i = 0; i < 8; ++i) {
-            sink.Write(Pattern(std::size_t{1} << 20, static_cast<std::size_t>(i)));
+    // Pieces written whole, and pieces gathered into buffers.
+    for (const std::size_t size : {std::size_t{1} << 20, std::size_t{100} << 10}) {
+        RecordingFile file(2);
+        std::string thrown;
+        std::string given;
+        try {
+            PipelinedSink sink(file);
+            for (std::size_t i = 0; i < 16; ++i) {
+                const std::string piece = Pattern(size, i);
+                sink.Write(piece);
+                given += piece;
+            }
+            sink.Finish();
+        } catch (const PipelinedSink::Failed& failed) {
+            thrown = failed.reason;
         }
-        sink.Finish();
-    } catch (const PipelinedSink::Failed& failed) {
-        thrown = failed.reason;
+        EXPECT_EQ(thrown, "No space left on device") << size;
+        ASSERT_EQ(file.sizes.size(), 2U) << size;
+        EXPECT_EQ(file.content, given.substr(0, file.sizes[0])) << size;
     }
-    EXPECT_EQ(thrown, "No space left on device");
-    EXPECT_EQ(file.sizes.size(), 2U);
-    EXPECT_EQ(file.content, Pattern(std::size_t{1} << 20, 0));
 }
 
 TEST(PipelinedSink, AWriterThatThrowsLeavesNoWriteInFlight) {
