@@ -1,12 +1,17 @@
 // Arbitrary bytes as a tab-separated table file. Whatever loads must save
 // and load back to the same text, and a convert that keeps no table must
-// write the same bytes as the table.
+// write the same bytes as the table. Read from a file in segments on two
+// threads, the text gives the outcome and the rows of the whole.
+#include "record/DataFiles.h"
 #include "record/TextTableFile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <sys/mman.h>
+#include <unistd.h>
 
 using namespace meterdesk::record;
 
@@ -16,6 +21,25 @@ std::string Saved(const MeasurementTable& table) {
     StringSink sink;
     WriteTextTable(table, table.RowCount(), sink);
     return sink.text;
+}
+
+// The text as a file in memory, read in segments cut by its own bytes.
+void CheckSegmented(std::string_view bytes, const LoadOutcome& whole, const std::string& saved) {
+    const int fd = memfd_create("text", MFD_CLOEXEC);
+    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        std::abort();
+    }
+    const auto first = static_cast<unsigned char>(bytes.front());
+    const auto last = static_cast<unsigned char>(bytes.back());
+    const SegmentPlan plan{16 + first % 200U, 8 + last % 300U, 2, 1 + first % 3U};
+    MeasurementTable table;
+    TableReceiver rows(table);
+    const LoadOutcome outcome = LoadRows("/proc/self/fd/" + std::to_string(fd), rows, plan);
+    close(fd);
+    if (outcome.ok != whole.ok || outcome.rows != whole.rows || outcome.error != whole.error ||
+        Saved(table) != saved) {
+        std::abort();
+    }
 }
 
 } // namespace
@@ -28,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     const std::string once = Saved(table);
+    if (size > 0) {
+        CheckSegmented(bytes, outcome, once);
+    }
     if (outcome.ok) {
         StringSink streamed;
         TextRowWriter writer(streamed, false);

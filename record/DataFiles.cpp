@@ -5,6 +5,7 @@
 #include "record/InputFile.h"
 #include "record/SegmentedRead.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <new>
@@ -43,18 +44,43 @@ namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
-LoadOutcome TextFromFile(InputFile& file, RowReceiver& rows, const WalkProgress& progress) {
+LoadOutcome TextFromFile(InputFile& file, RowReceiver& rows, const WalkProgress& progress,
+                         const SegmentPlan& plan) {
     TextTableReader reader(rows, static_cast<std::size_t>(file.Size()), progress);
     const auto block = std::make_unique_for_overwrite<char[]>(kReadBlock);
     std::string error;
+    std::uint64_t position = 0;
+    // Half a packet's segments: a text's rows written as a packet take three
+    // times their bytes, and the buffers of both must stay few and warm.
+    SegmentPlan textPlan = plan;
+    textPlan.bytes = std::max<std::size_t>(1, plan.bytes / 2);
+    textPlan.slack = std::max<std::size_t>(1, plan.slack / 2);
+    if (WorthSegmenting(file.Size(), textPlan)) {
+        // The header in order, the rows in segments, and from a segment
+        // that held anything but rows on in order again.
+        const auto head = file.ReadAt(0, block.get(), kMaxTextLineBytes + 2, error);
+        const std::optional<std::size_t> begin =
+            head ? TextRowsBegin(std::string_view(block.get(), *head)) : std::nullopt;
+        if (begin) {
+            const SegmentedOutcome segments =
+                ReadSegments(file, *begin, TextSegments(), rows, textPlan, progress);
+            if (!segments.resumeAt) {
+                return {true, segments.rows, {}};
+            }
+            position = *segments.resumeAt;
+            reader.ResumeAfter(1 + segments.rows, segments.rows,
+                               static_cast<std::size_t>(position));
+        }
+    }
     for (;;) {
-        const auto got = file.Read(block.get(), kReadBlock, error);
+        const auto got = file.ReadAt(position, block.get(), kReadBlock, error);
         if (!got) {
             LoadOutcome outcome = reader.Finish();
             outcome.ok = false;
             outcome.error = error;
             return outcome;
         }
+        position += *got;
         if (*got == 0 || !reader.Feed(std::string_view(block.get(), *got))) {
             return reader.Finish();
         }
@@ -64,7 +90,7 @@ LoadOutcome TextFromFile(InputFile& file, RowReceiver& rows, const WalkProgress&
 LoadOutcome RowsFromFile(const std::string& name, InputFile& file, RowReceiver& rows,
                          const WalkProgress& progress, const SegmentPlan& plan = {}) {
     if (!IsPacketFileName(name)) {
-        return TextFromFile(file, rows, progress);
+        return TextFromFile(file, rows, progress, plan);
     }
     return ReadDataPacket(file, rows, progress, plan);
 }

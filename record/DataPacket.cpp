@@ -133,9 +133,22 @@ void AppendPacketEscaped(std::string& out, std::string_view text) {
     out.append(text.substr(plain));
 }
 
-PacketRowWriter::PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts)
+PacketRowWriter::PacketRowWriter(ByteSink& sink, bool utf8Texts, RowsOnly)
     : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kChunk + kRowRoom)),
-      capacity_(kChunk + kRowRoom), utf8_(utf8Texts) {
+      capacity_(kChunk + kRowRoom), utf8_(utf8Texts), rowsOnly_(true) {}
+
+std::unique_ptr<RowWriter> PacketRowWriter::RowsOnlyInto(ByteSink& sink) const {
+    return std::unique_ptr<RowWriter>(new PacketRowWriter(sink, utf8_, RowsOnly{}));
+}
+
+void PacketRowWriter::TakeWritten(std::string_view bytes) {
+    Flush();
+    sink_.Write(bytes);
+}
+
+PacketRowWriter::PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts)
+    : PacketRowWriter(sink, utf8Texts, RowsOnly{}) {
+    rowsOnly_ = false;
     std::string head;
     head.reserve(kChunk + 512);
     head += kPacketStart;
@@ -213,7 +226,9 @@ void PacketRowWriter::Flush() {
 
 void PacketRowWriter::Finish() {
     Flush();
-    sink_.Write("</ROWDATA></DATAPACKET>\r\n");
+    if (!rowsOnly_) {
+        sink_.Write("</ROWDATA></DATAPACKET>\r\n");
+    }
 }
 
 void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& sink,

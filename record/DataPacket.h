@@ -42,8 +42,12 @@ public:
     PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts);
     void Take(const TableRowView& row) override;
     void Finish() override;
+    std::unique_ptr<RowWriter> RowsOnlyInto(ByteSink& sink) const override;
+    void TakeWritten(std::string_view bytes) override;
 
 private:
+    struct RowsOnly {};
+    PacketRowWriter(ByteSink& sink, bool utf8Texts, RowsOnly);
     void Flush();
 
     ByteSink& sink_;
@@ -51,6 +55,7 @@ private:
     std::size_t capacity_;
     std::size_t used_ = 0;
     bool utf8_;
+    bool rowsOnly_ = false;
 };
 
 // Appends the rows of a data packet to the table. The file's columns are

@@ -92,6 +92,36 @@ std::size_t ScanLine(std::string_view bytes, std::size_t at, LinePieces& pieces)
 
 } // namespace
 
+namespace {
+
+enum class LineFault { None, TooLong, TooManyPieces, NoNumber };
+
+// A line after the header as a row, or why it is none.
+LineFault RowOfLine(std::string_view line, const LinePieces& pieces, TableRowView& row) {
+    if (line.size() > kMaxTextLineBytes) {
+        return LineFault::TooLong;
+    }
+    if (pieces.count > kFieldCount) {
+        return LineFault::TooManyPieces;
+    }
+    const auto no = base::TextToInt(pieces.piece[0]);
+    if (!no) {
+        return LineFault::NoNumber;
+    }
+    // Columns without a piece stay without a value.
+    row = TableRowView{*no, {}};
+    for (std::size_t i = 1; i < pieces.count; ++i) {
+        row.Texts[i - 1] = pieces.piece[i];
+    }
+    return LineFault::None;
+}
+
+std::string TooLong() {
+    return "longer than " + std::to_string(kMaxTextLineBytes) + " bytes";
+}
+
+} // namespace
+
 void SplitFields(std::string_view text, std::string_view delimiter,
                  std::vector<std::string>& list) {
     std::size_t count = 0;
@@ -214,7 +244,7 @@ bool TextTableReader::Feed(std::string_view bytes) {
             // The line goes on in the next block.
             if (partial_.size() + (end - at) > kMaxTextLineBytes) {
                 ++lines_;
-                return Refuse("longer than " + std::to_string(kMaxTextLineBytes) + " bytes");
+                return Refuse(TooLong());
             }
             partial_.append(bytes.substr(at));
             break;
@@ -261,30 +291,79 @@ LoadOutcome TextTableReader::Finish() {
     return std::move(outcome_);
 }
 
+void TextTableReader::ResumeAfter(std::size_t lines, std::size_t rows, std::size_t offset) {
+    lines_ = lines;
+    outcome_.rows = rows;
+    fed_ = offset;
+    position_ = offset;
+}
+
 bool TextTableReader::TakeLine(std::string_view line, const LinePieces& pieces) {
     ++lines_;
-    if (line.size() > kMaxTextLineBytes) {
-        return Refuse("longer than " + std::to_string(kMaxTextLineBytes) + " bytes");
-    }
     if (lines_ == 1) {
-        return true; // the header, whatever it holds
+        // The header, whatever it holds.
+        return line.size() <= kMaxTextLineBytes || Refuse(TooLong());
     }
-    if (pieces.count > kFieldCount) {
+    TableRowView row;
+    switch (RowOfLine(line, pieces, row)) {
+    case LineFault::TooLong:
+        return Refuse(TooLong());
+    case LineFault::TooManyPieces:
         return Refuse("more than six pieces");
-    }
-    const auto no = base::TextToInt(pieces.piece[0]);
-    if (!no) {
+    case LineFault::NoNumber:
         return Refuse("its first piece is no whole number");
-    }
-    // Columns without a piece stay without a value.
-    TableRowView row{*no, {}};
-    for (std::size_t i = 1; i < pieces.count; ++i) {
-        row.Texts[i - 1] = pieces.piece[i];
+    case LineFault::None:
+        break;
     }
     rows_.Take(row);
     ++outcome_.rows;
     if (progress_ && outcome_.rows % kProgressRows == 0) {
         progress_(position_, total_);
+    }
+    return true;
+}
+
+std::optional<std::size_t> TextRowsBegin(std::string_view head) {
+    LinePieces pieces;
+    const std::size_t end = ScanLine(head, 0, pieces);
+    if (end >= head.size() || end > kMaxTextLineBytes) {
+        return std::nullopt;
+    }
+    if (head[end] == '\n') {
+        return end + 1;
+    }
+    if (end + 1 < head.size() && head[end + 1] == '\n') {
+        return end + 2;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> TextSegments::FindRowStart(std::string_view bytes,
+                                                      std::size_t from) const {
+    const std::size_t lineFeed = bytes.find('\n', from);
+    if (lineFeed == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return lineFeed + 1;
+}
+
+bool TextSegments::ReadSegment(std::string_view bytes, std::uint64_t /*offset*/, bool last,
+                               RowReceiver& rows) const {
+    LinePieces pieces;
+    TableRowView row;
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        const std::size_t end = ScanLine(bytes, at, pieces);
+        if ((end == bytes.size() && !last) ||
+            RowOfLine(bytes.substr(at, end - at), pieces, row) != LineFault::None) {
+            return false;
+        }
+        rows.Take(row);
+        at = end + 1;
+        // CR LF is one line break.
+        if (at < bytes.size() && bytes[end] == '\r' && bytes[at] == '\n') {
+            ++at;
+        }
     }
     return true;
 }

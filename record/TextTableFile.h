@@ -3,19 +3,18 @@
 #include "record/MeasurementTable.h"
 #include "record/RowReceiver.h"
 #include "record/SafeFile.h"
+#include "record/SegmentedRead.h"
 
 #include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace meterdesk::record {
-
-// Told now and then how far a long walk has come: `done` of `total`.
-using WalkProgress = std::function<void(std::size_t done, std::size_t total)>;
 
 // Fills `list` with the parts of `text` between occurrences of `delimiter`
 // (one or more characters), replacing what it held: "a\tb\t" gives "a", "b"
@@ -69,6 +68,9 @@ public:
     bool Feed(std::string_view bytes);
     // After the last block.
     LoadOutcome Finish();
+    // Goes on after `lines` lines (the header among them) that gave `rows`
+    // rows and end at `offset` of the file, which the next block starts at.
+    void ResumeAfter(std::size_t lines, std::size_t rows, std::size_t offset);
 
 private:
     bool TakeLine(std::string_view line, const LinePieces& pieces);
@@ -88,6 +90,21 @@ private:
 
 LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
                           const WalkProgress& progress = {});
+
+// Where the rows begin after the header line at the start of `head`: only
+// when it ends in LF or CR LF within `head`, which the rows' segments are
+// split by (a text of lone CRs is read in order).
+std::optional<std::size_t> TextRowsBegin(std::string_view head);
+
+// A text's rows as segments: each begins after a line feed, and holds only
+// lines that are rows.
+class TextSegments final : public SegmentFormat {
+public:
+    std::optional<std::size_t> FindRowStart(std::string_view bytes,
+                                            std::size_t from) const override;
+    bool ReadSegment(std::string_view bytes, std::uint64_t offset, bool last,
+                     RowReceiver& rows) const override;
+};
 
 // A text writer fed row by row, for rows that come from a loader rather
 // than a table: the header at once, each row as it comes (its texts cut as

@@ -1,7 +1,7 @@
-// Scope: a data packet whose rows are read in segments on several threads
-// gives the rows, the outcome and the message of a read in order, wherever
-// the segments are cut and whatever the packet holds between its rows; so
-// do rows written into a text on the workers.
+// Scope: a data packet or a text whose rows are read in segments on several
+// threads gives the rows, the outcome and the message of a read in order,
+// wherever the segments are cut and whatever the file holds between its
+// rows; so do rows written into a file on the workers.
 #include "record/DataFiles.h"
 #include "record/DataPacket.h"
 #include "record/InputFile.h"
@@ -130,6 +130,91 @@ TEST(SegmentedRead, EveryCutGivesWhatAReadInOrderGives) {
                     EXPECT_EQ(written.error, expected.error) << where;
                     if (expected.ok) {
                         EXPECT_EQ(text.text, wholeText.text) << where;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Text lines first..last, each ending in `end`; `special` stands in for
+// line `at`.
+std::string Lines(int first, int last, const std::string& end = "\r\n", int at = 0,
+                  const std::string& special = "") {
+    std::string lines;
+    for (int no = first; no <= last; ++no) {
+        lines += no == at ? special
+                          : std::to_string(no) + "\t10:00:" + std::to_string(no % 60) + "\tDC\t" +
+                                std::to_string(no * 7 % 1000) + "\tV\tAUTO";
+        lines += end;
+    }
+    return lines;
+}
+
+TEST(SegmentedRead, EveryCutOfATextGivesWhatAReadInOrderGives) {
+    const std::string header = "No.\tTime\tDC/AC\tValue\tUnit\tAuto\r\n";
+    const std::vector<std::string> documents{
+        header + Lines(1, 60),
+        header + Lines(1, 60, "\n"),
+        header + Lines(1, 60).substr(0, Lines(1, 60).size() - 2),
+        header + Lines(1, 60) + "61\tlast",
+        header + Lines(1, 60) + "61\tlast\r",
+        // Lone CRs among the line feeds, and nothing but lone CRs.
+        header + Lines(1, 20) + Lines(21, 40, "\r") + Lines(41, 60),
+        header + Lines(1, 60, "\r"),
+        "No.\r" + Lines(1, 60),
+        "No.\r\r\n" + Lines(1, 60),
+        // Texts with blanks and controls, pieces missing or empty.
+        header + Lines(1, 60, "\r\n", 30, "30\t \x01x \t\t\t") + Lines(61, 62, "\r\n", 61, "61"),
+        // Lines that are no rows: the rows before them stay.
+        header + Lines(1, 60, "\r\n", 40, ""),
+        header + Lines(1, 60, "\r\n", 30, "30\ta\tb\tc\td\te\tf"),
+        header + Lines(1, 60, "\r\n", 50, "x\t1"),
+        header + Lines(1, 60) + "\r\n",
+        // Lines longer than the slack, and than a line may be.
+        header + Lines(1, 60, "\r\n", 20, "20\t" + std::string(300, 'v')),
+        header + Lines(1, 60, "\r\n", 20, "20\t" + std::string(70000, 'v')),
+    };
+    testing::TempFolder folder;
+    const std::string path = folder / "log.txt";
+    const SegmentPlan inOrder{1 << 20, 1 << 10, 1, 1};
+    for (std::size_t d = 0; d < documents.size(); ++d) {
+        std::ofstream(path, std::ios::binary) << documents[d];
+        RecordedRows whole;
+        const LoadOutcome expected = LoadRows(path, whole, inOrder);
+        StringSink wholeText;
+        TextRowWriter wholeTextWriter(wholeText, false);
+        ASSERT_EQ(LoadRows(path, wholeTextWriter, inOrder).error, expected.error);
+        wholeTextWriter.Finish();
+        StringSink wholePacket;
+        PacketRowWriter wholePacketWriter(wholePacket, expected.rows, false);
+        ASSERT_EQ(LoadRows(path, wholePacketWriter, inOrder).error, expected.error);
+        wholePacketWriter.Finish();
+        for (const std::size_t bytes : {32, 57, 100, 260, 1000}) {
+            for (const std::size_t slack : {8, 200}) {
+                for (const unsigned threads : {2U, 3U}) {
+                    const SegmentPlan plan{bytes, slack, threads, threads == 2 ? 1U : 4U};
+                    const std::string where =
+                        "document " + std::to_string(d) + ", segments of " + std::to_string(bytes) +
+                        " + " + std::to_string(slack) + ", " + std::to_string(threads) + " threads";
+                    RecordedRows segmented;
+                    const LoadOutcome outcome = LoadRows(path, segmented, plan);
+                    EXPECT_EQ(outcome.ok, expected.ok) << where;
+                    EXPECT_EQ(outcome.rows, expected.rows) << where;
+                    EXPECT_EQ(outcome.error, expected.error) << where;
+                    EXPECT_EQ(segmented.lines, whole.lines) << where;
+                    // Rows bound for a file are written on the workers.
+                    StringSink text;
+                    TextRowWriter textWriter(text, false);
+                    EXPECT_EQ(LoadRows(path, textWriter, plan).error, expected.error) << where;
+                    textWriter.Finish();
+                    StringSink packet;
+                    PacketRowWriter packetWriter(packet, expected.rows, false);
+                    EXPECT_EQ(LoadRows(path, packetWriter, plan).error, expected.error) << where;
+                    packetWriter.Finish();
+                    if (expected.ok) {
+                        EXPECT_EQ(text.text, wholeText.text) << where;
+                        EXPECT_EQ(packet.text, wholePacket.text) << where;
                     }
                 }
             }
