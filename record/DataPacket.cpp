@@ -81,26 +81,42 @@ void AppendFields(std::string& out) {
 
 // Every row is an insertion nobody merged: three numbers per change, the
 // change's number, the one it replaces (none) and its kind (4, inserted).
+// A million rows make 10 MB of it: it goes to the sink in blocks of its
+// own, the change's number counted up in its digits.
 void AppendChangeLog(std::string& out, std::size_t rows, ByteSink& sink) {
     if (rows == 0) {
         out += "<PARAMS/></METADATA>";
         return;
     }
     out += "<PARAMS CHANGE_LOG=\"";
-    // Written into a block of its own: a million rows make 10 MB of it.
+    sink.Write(out);
+    out.clear();
     const auto block = std::make_unique_for_overwrite<char[]>(kChunk + 32);
     char* at = block.get();
+    // The number, right-aligned in `digits`, from `first` on.
+    std::array<char, 24> digits{};
+    std::size_t first = digits.size() - 1;
+    digits[first] = '1';
     for (std::size_t change = 1; change <= rows; ++change) {
         if (change > 1) {
             *at++ = ' ';
         }
-        at = std::to_chars(at, at + 24, change).ptr;
-        std::memcpy(at, " 0 4", 4);
-        at += 4;
+        const std::size_t length = digits.size() - first;
+        std::memcpy(at, digits.data() + first, length);
+        std::memcpy(at + length, " 0 4", 4);
+        at += length + 4;
+        std::size_t digit = digits.size() - 1;
+        while (digits[digit] == '9') {
+            digits[digit--] = '0';
+        }
+        if (digit < first) {
+            first = digit;
+            digits[digit] = '1';
+        } else {
+            ++digits[digit];
+        }
         if (at - block.get() >= static_cast<std::ptrdiff_t>(kChunk)) {
-            out.append(block.get(), at);
-            sink.Write(out);
-            out.clear();
+            sink.Write(std::string_view(block.get(), static_cast<std::size_t>(at - block.get())));
             at = block.get();
         }
     }
@@ -149,13 +165,7 @@ void PacketRowWriter::TakeWritten(std::string_view bytes) {
 PacketRowWriter::PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts)
     : PacketRowWriter(sink, utf8Texts, RowsOnly{}) {
     rowsOnly_ = false;
-    std::string head;
-    head.reserve(kChunk + 512);
-    head += kPacketStart;
-    AppendFields(head);
-    AppendChangeLog(head, rows, sink_);
-    head += "<ROWDATA>";
-    sink_.Write(head);
+    headFor_ = rows;
 }
 
 void PacketRowWriter::Take(const TableRowView& view) {
@@ -220,6 +230,19 @@ void PacketRowWriter::Take(const TableRowView& view) {
 }
 
 void PacketRowWriter::Flush() {
+    // The head goes out with the first bytes: a reader of rows on other
+    // threads has them at work meanwhile (its 10 MB change log is a wait
+    // for the file system).
+    if (headFor_) {
+        std::string head;
+        head.reserve(kChunk + 512);
+        head += kPacketStart;
+        AppendFields(head);
+        AppendChangeLog(head, *headFor_, sink_);
+        head += "<ROWDATA>";
+        sink_.Write(head);
+        headFor_.reset();
+    }
     sink_.Write(std::string_view(buffer_.get(), used_));
     used_ = 0;
 }

@@ -6,6 +6,7 @@
 #include "record/TextTableFile.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,9 +35,10 @@ void WriteDataPacket(const MeasurementTable& table, std::size_t rows, ByteSink& 
                      const WalkProgress& progress = {});
 
 // A data packet writer fed row by row, for rows that come from a loader
-// rather than a table: the start, with the change log of `rows` rows, at
-// once; each row as it comes (its texts cut as a table would store them);
-// the end at Finish. The caller gives exactly `rows` rows.
+// rather than a table: the start, with the change log of `rows` rows, with
+// the first bytes written; each row as it comes (its texts cut as a table
+// would store them); the end at Finish. The caller gives exactly `rows`
+// rows.
 class PacketRowWriter final : public RowWriter {
 public:
     PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts);
@@ -56,6 +58,7 @@ private:
     std::size_t used_ = 0;
     bool utf8_;
     bool rowsOnly_ = false;
+    std::optional<std::size_t> headFor_; // the rows of a head not written yet
 };
 
 // Appends the rows of a data packet to the table. The file's columns are

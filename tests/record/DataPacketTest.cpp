@@ -43,6 +43,21 @@ TEST(PacketWriter, RowsAreInsertionsWithEscapedValuesAndOnlyColumnsThatHoldOne) 
                   "<ROW RowState=\"4\"/></ROWDATA></DATAPACKET>\r\n");
 }
 
+TEST(PacketWriter, TheChangeLogCountsEveryRowAcrossItsBlocksAndDigitCarries) {
+    // 123,456 rows: past every carry up to six digits, over many blocks.
+    const std::size_t rows = 123456;
+    std::string expected = "<PARAMS CHANGE_LOG=\"";
+    for (std::size_t change = 1; change <= rows; ++change) {
+        expected += (change > 1 ? " " : "") + std::to_string(change) + " 0 4";
+    }
+    expected += "\"/></METADATA><ROWDATA>";
+    StringSink sink;
+    PacketRowWriter writer(sink, rows, false);
+    writer.Finish();
+    EXPECT_EQ(sink.text, std::string(kPacketStart) + std::string(kFields) + expected +
+                             "</ROWDATA></DATAPACKET>\r\n");
+}
+
 TEST(PacketWriter, AttrNamesReplaceOnlyTheListedCharacters) {
     EXPECT_EQ(PacketAttrName("DC/AC"), "DC/AC");
     EXPECT_EQ(PacketAttrName("a b!c#d$e%f(g)h*i?j.k-l"), "a_b_c_d_e_f_g_h_i_j.k-l");
