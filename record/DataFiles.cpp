@@ -55,7 +55,11 @@ LoadOutcome TextFromFile(InputFile& file, RowReceiver& rows, const WalkProgress&
     SegmentPlan textPlan = plan;
     textPlan.bytes = std::max<std::size_t>(1, plan.bytes / 2);
     textPlan.slack = std::max<std::size_t>(1, plan.slack / 2);
-    if (WorthSegmenting(file.Size(), textPlan)) {
+    // Only rows bound for a file are read in segments, as the workers write
+    // them too. Into a table, the table's own work on this thread is most
+    // of it, and handing rows over would cost more than reading them here.
+    const bool toFile = dynamic_cast<const RowWriter*>(&rows) != nullptr;
+    if (toFile && WorthSegmenting(file.Size(), textPlan)) {
         // The header in order, the rows in segments, and from a segment
         // that held anything but rows on in order again.
         const auto head = file.ReadAt(0, block.get(), kMaxTextLineBytes + 2, error);
