@@ -102,8 +102,6 @@ private:
     std::uint64_t position_ = 0; // of the file, after the window's bytes
 };
 
-// Where the rows of a data packet are read in segments: inside ROWDATA,
-// each segment starting at a ROW tag.
 // Only fields and rows are read for their attributes: the others (the
 // change log above all) are checked but not kept, so no window has to
 // hold them whole.
@@ -111,6 +109,8 @@ void KeepOnlyWhatIsRead(XmlScanner& scanner) {
     scanner.KeepAttributesOnlyOf({"FIELD", "ROW"});
 }
 
+// Where the rows of a data packet are read in segments: inside ROWDATA,
+// each segment starting at a ROW tag.
 const std::vector<std::string>& RowDataPath() {
     static const std::vector<std::string> path{"DATAPACKET", "ROWDATA"};
     return path;

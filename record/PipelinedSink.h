@@ -13,8 +13,10 @@ namespace meterdesk::record {
 
 // Writes a file from a thread of its own: the caller fills one 256 KB buffer
 // while the thread writes the one before, so that the file system's copy
-// runs beside the work that makes the bytes. A failed write is thrown as
-// Failed from a later Write or from Finish; after it nothing more is written.
+// runs beside the work that makes the bytes. A block of a buffer's size or
+// more is written by the caller itself, once the bytes before it are in.
+// A failed write is thrown as Failed from that Write, a later one or
+// Finish; after it nothing more is written.
 class PipelinedSink final : public ByteSink {
 public:
     struct Failed {

@@ -167,7 +167,8 @@ private:
             try {
                 Read(k, segment);
             } catch (...) {
-                segment.plain = false; // read again in order, which reports it
+                segment.plain = false;  // read again in order, which reports it
+                segment.writer.reset(); // it may hold rows of the failed segment
             }
             {
                 const std::lock_guard lock(mutex_);
@@ -216,15 +217,17 @@ private:
         segment.end = nominal + *end;
         // A file's rows are written here, on the worker, as its writer would.
         segment.written.text.clear();
-        // Room for the rows' text at once (a packet's rows take about three
-        // times their text's bytes): growing it would copy it into fresh
-        // pages each time, and a fresh page costs more than its copy. Room
-        // that is never written costs nothing.
-        segment.written.text.reserve(4 * want);
         if (writer_ != nullptr && segment.writer == nullptr) {
             segment.writer = writer_->RowsOnlyInto(segment.written);
         }
         RowWriter* const writer = segment.writer.get();
+        if (writer != nullptr) {
+            // Room for the rows' bytes at once (a text's rows written as a
+            // packet take about three times their bytes): growing would copy
+            // them into fresh pages each time, and a fresh page costs more
+            // than its copy. Room never written costs nothing.
+            segment.written.text.reserve(4 * want);
+        }
         segment.writtenAlready = writer != nullptr;
         if (writer == nullptr) {
             segment.rows.Reset(rows);

@@ -90,10 +90,6 @@ std::size_t ScanLine(std::string_view bytes, std::size_t at, LinePieces& pieces)
     return at;
 }
 
-} // namespace
-
-namespace {
-
 enum class LineFault { None, TooLong, TooManyPieces, NoNumber };
 
 // A line after the header as a row, or why it is none.
