@@ -32,23 +32,22 @@ bool RowTemplate::Learn(const std::string_view* names, std::size_t count) {
 #if defined(__SSE2__)
 namespace {
 
-// Bytes a plain short value may not hold: controls, "'", "<", "&"; and
-// where its closing quote is.
+// Of 64 bytes: where the quotes are, and the bytes a plain short value may
+// not hold (controls, "'", "<", "&").
 struct ValueMasks {
-    std::uint32_t quote;
-    std::uint32_t special;
+    std::uint64_t quote;
+    std::uint64_t special;
 };
 
 ValueMasks MasksOf(const char* bytes) {
     ValueMasks masks{0, 0};
-    for (unsigned half = 0; half < 2; ++half) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * half));
-        const __m128i special = ValueBreaks(b);
-        const auto bits = [half](__m128i found) {
-            return static_cast<std::uint32_t>(_mm_movemask_epi8(found)) << (16 * half);
+    for (unsigned part = 0; part < 4; ++part) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+        const auto bits = [part](__m128i found) {
+            return std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(found))} << (16 * part);
         };
         masks.quote |= bits(_mm_cmpeq_epi8(b, _mm_set1_epi8('"')));
-        masks.special |= bits(special);
+        masks.special |= bits(ValueBreaks(b));
     }
     return masks;
 }
@@ -60,16 +59,22 @@ std::optional<std::size_t>
 RowTemplate::Read(std::string_view bytes, std::size_t at,
                   std::array<std::string_view, kMaxAttributes>& values) const {
 #if defined(__SSE2__)
-    // Every step looks at 16 bytes of name and 32 of value.
-    constexpr std::size_t kLook = 48;
+    // A name is compared 16 bytes at once; values are found in masks of 64
+    // bytes, made again only when a value may reach past them, so the
+    // masks of a usual row are made twice rather than once a value.
+    constexpr std::size_t kValueLook = 32;
+    constexpr std::size_t kBlock = 64;
     const char* const text = bytes.data();
     const std::size_t size = bytes.size();
     while (at < size &&
            (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n')) {
         ++at;
     }
+    std::size_t block = 0;
+    ValueMasks masks{0, 0};
+    bool masked = false;
     for (std::size_t i = 0; i < count_; ++i) {
-        if (size - at < kLook) {
+        if (size - at < 16 + kBlock) {
             return std::nullopt;
         }
         const __m128i have = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at));
@@ -80,12 +85,18 @@ RowTemplate::Read(std::string_view bytes, std::size_t at,
             return std::nullopt;
         }
         at += length_[i];
-        const ValueMasks masks = MasksOf(text + at);
-        if (masks.quote == 0) {
+        if (!masked || at + kValueLook > block + kBlock) {
+            block = at;
+            masks = MasksOf(text + at);
+            masked = true;
+        }
+        const unsigned from = static_cast<unsigned>(at - block);
+        const std::uint64_t quotes = (masks.quote >> from) & 0xFFFFFFFFU;
+        if (quotes == 0) {
             return std::nullopt; // a value of 32 bytes or more
         }
-        const unsigned length = static_cast<unsigned>(std::countr_zero(masks.quote));
-        if ((masks.special & ((std::uint32_t{1} << length) - 1)) != 0) {
+        const unsigned length = static_cast<unsigned>(std::countr_zero(quotes));
+        if (((masks.special >> from) & ((std::uint64_t{1} << length) - 1)) != 0) {
             return std::nullopt;
         }
         values[i] = std::string_view(text + at, length);

@@ -54,6 +54,19 @@ std::string Rows(int first, int last, const std::string& between = "", int at = 
     return rows;
 }
 
+// Rows whose columns come after two long attributes no column takes;
+// `note` goes in the last column's value.
+std::string LongRows(int first, int last, const std::string& note = "") {
+    std::string rows;
+    for (int no = first; no <= last; ++no) {
+        rows += R"(<ROW RowState="4" Remark=")" + std::string(25 + no % 5, 'r') + R"(" Other=")" +
+                std::string(30 - no % 7, 'o') + R"(" No=")" + std::to_string(no) +
+                R"(" Time="10:00:)" + std::to_string(no % 60) + R"(" Value=")" + note +
+                std::to_string(no * 7 % 1000) + R"("/>)";
+    }
+    return rows;
+}
+
 // A packet with `special` among its rows at three places.
 std::string Sprinkled(const std::string& special) {
     return kHead + Rows(1, 12) + special + Rows(14, 25) + special + Rows(27, 33) + special +
@@ -86,6 +99,9 @@ TEST(SegmentedRead, EveryCutGivesWhatAReadInOrderGives) {
         Sprinkled(R"(<ROW RowState="4" No="7" Time="a&amp;b" Value="9"/>)"),
         Sprinkled(R"(<ROW RowState="4" No="7" Time="1" Value="9"><X/></ROW>)"),
         Sprinkled(R"(<ROW RowState="4" No="7" Unit="1" Value="9"/>)"),
+        // Long rows of the usual form, their columns well past 64 bytes.
+        kHead + LongRows(1, 40) + kTail,
+        kHead + LongRows(1, 20) + LongRows(21, 40, "x\ty") + kTail,
         // Elements among the rows.
         kHead + Rows(1, 60, "", 20, R"(<ROW No="20"><X/></ROW>)") + kTail,
         kHead + Rows(1, 40, "", 10, R"(<OTHER No="10"/>)") + kTail,
