@@ -54,6 +54,13 @@ std::string Rows(int first, int last, const std::string& between = "", int at = 
     return rows;
 }
 
+void ExpectOutcome(const LoadOutcome& outcome, const LoadOutcome& expected,
+                   const std::string& where) {
+    EXPECT_EQ(outcome.ok, expected.ok) << where;
+    EXPECT_EQ(outcome.rows, expected.rows) << where;
+    EXPECT_EQ(outcome.error, expected.error) << where;
+}
+
 // Rows whose columns come after two long attributes no column takes;
 // `note` goes in the last column's value.
 std::string LongRows(int first, int last, const std::string& note = "") {
@@ -132,18 +139,14 @@ TEST(SegmentedRead, EveryCutGivesWhatAReadInOrderGives) {
                     const std::string where =
                         "document " + std::to_string(d) + ", segments of " + std::to_string(bytes) +
                         " + " + std::to_string(slack) + ", " + std::to_string(threads) + " threads";
-                    EXPECT_EQ(outcome.ok, expected.ok) << where;
-                    EXPECT_EQ(outcome.rows, expected.rows) << where;
-                    EXPECT_EQ(outcome.error, expected.error) << where;
+                    ExpectOutcome(outcome, expected, where);
                     EXPECT_EQ(segmented.lines, whole.lines) << where;
                     // Rows bound for a file are written on the workers.
                     StringSink text;
                     TextRowWriter writer(text, false);
                     const LoadOutcome written = LoadRows(path, writer, plan);
                     writer.Finish();
-                    EXPECT_EQ(written.ok, expected.ok) << where;
-                    EXPECT_EQ(written.rows, expected.rows) << where;
-                    EXPECT_EQ(written.error, expected.error) << where;
+                    ExpectOutcome(written, expected, where);
                     if (expected.ok) {
                         EXPECT_EQ(text.text, wholeText.text) << where;
                     }
@@ -219,9 +222,7 @@ TEST(SegmentedRead, EveryCutOfATextGivesWhatAReadInOrderGives) {
                     TextRowWriter textWriter(text, false);
                     const LoadOutcome outcome = LoadRows(path, textWriter, plan);
                     textWriter.Finish();
-                    EXPECT_EQ(outcome.ok, expected.ok) << where;
-                    EXPECT_EQ(outcome.rows, expected.rows) << where;
-                    EXPECT_EQ(outcome.error, expected.error) << where;
+                    ExpectOutcome(outcome, expected, where);
                     StringSink packet;
                     PacketRowWriter packetWriter(packet, expected.rows, false);
                     EXPECT_EQ(LoadRows(path, packetWriter, plan).error, expected.error) << where;
