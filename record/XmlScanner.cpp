@@ -177,7 +177,7 @@ XmlScanner::Event XmlScanner::Next() {
 }
 
 bool XmlScanner::ReadTag(bool& empty) {
-    std::size_t start = at_;
+    const std::size_t start = at_;
     at_ = NameEnd(text_, at_);
     name_ = text_.substr(start, at_ - start);
     if (name_.empty() || at_ >= text_.size()) {
@@ -192,42 +192,58 @@ bool XmlScanner::ReadTag(bool& empty) {
     }
     for (;;) {
         ReadUsualAttributes();
-        const std::size_t before = at_;
-        SkipBlanks();
-        if (at_ >= text_.size()) {
-            return false;
-        }
-        if (text_[at_] == '>') {
-            ++at_;
+        std::string_view attributeName;
+        char quote = '"';
+        switch (NextTagPart(empty, attributeName, quote)) {
+        case TagPart::End:
             return true;
-        }
-        if (text_[at_] == '/' && at_ + 1 < text_.size() && text_[at_ + 1] == '>') {
-            at_ += 2;
-            empty = true;
-            return true;
-        }
-        if (at_ == before) {
-            return false; // attributes are set apart by blanks
-        }
-        start = at_;
-        at_ = NameEnd(text_, at_);
-        const std::string_view attributeName = text_.substr(start, at_ - start);
-        SkipBlanks();
-        if (attributeName.empty() || at_ >= text_.size() || text_[at_] != '=') {
+        case TagPart::Fault:
             return false;
+        case TagPart::Attribute:
+            break;
         }
-        ++at_;
-        SkipBlanks();
-        if (at_ >= text_.size() || (text_[at_] != '"' && text_[at_] != '\'')) {
-            return false;
-        }
-        const char quote = text_[at_++];
         Attribute& attribute = NextAttribute();
         attribute.name = attributeName;
         if (!ReadValue(quote, attribute)) {
             return false;
         }
     }
+}
+
+// From the end of a tag's name or of an attribute's value: the tag's end
+// (">" or "/>"), or the next attribute up to and past its opening quote.
+XmlScanner::TagPart XmlScanner::NextTagPart(bool& empty, std::string_view& name, char& quote) {
+    const std::size_t before = at_;
+    SkipBlanks();
+    if (at_ >= text_.size()) {
+        return TagPart::Fault;
+    }
+    if (text_[at_] == '>') {
+        ++at_;
+        return TagPart::End;
+    }
+    if (text_[at_] == '/' && at_ + 1 < text_.size() && text_[at_ + 1] == '>') {
+        at_ += 2;
+        empty = true;
+        return TagPart::End;
+    }
+    if (at_ == before) {
+        return TagPart::Fault; // attributes are set apart by blanks
+    }
+    const std::size_t start = at_;
+    at_ = NameEnd(text_, at_);
+    name = text_.substr(start, at_ - start);
+    SkipBlanks();
+    if (name.empty() || at_ >= text_.size() || text_[at_] != '=') {
+        return TagPart::Fault;
+    }
+    ++at_;
+    SkipBlanks();
+    if (at_ >= text_.size() || (text_[at_] != '"' && text_[at_] != '\'')) {
+        return TagPart::Fault;
+    }
+    quote = text_[at_++];
+    return TagPart::Attribute;
 }
 
 XmlScanner::Event XmlScanner::TagRead(bool empty) {
@@ -251,35 +267,17 @@ bool XmlScanner::SkimTag(bool& empty) {
             skimPart_ = SkimPart::BetweenAttributes;
         }
         resumeAt_ = at_;
-        const std::size_t before = at_;
-        SkipBlanks();
-        if (at_ >= text_.size()) {
-            return false;
-        }
-        if (text_[at_] == '>' ||
-            (text_[at_] == '/' && at_ + 1 < text_.size() && text_[at_ + 1] == '>')) {
-            empty = text_[at_] == '/';
-            at_ += empty ? 2 : 1;
+        std::string_view name;
+        switch (NextTagPart(empty, name, skimQuote_)) {
+        case TagPart::End:
             skimPart_ = SkimPart::None;
             return true;
-        }
-        if (at_ == before) {
-            return false; // attributes are set apart by blanks
-        }
-        const std::size_t start = at_;
-        at_ = NameEnd(text_, at_);
-        const bool named = at_ > start;
-        SkipBlanks();
-        if (!named || at_ >= text_.size() || text_[at_] != '=') {
+        case TagPart::Fault:
             return false;
+        case TagPart::Attribute:
+            skimPart_ = SkimPart::InValue;
+            break;
         }
-        ++at_;
-        SkipBlanks();
-        if (at_ >= text_.size() || (text_[at_] != '"' && text_[at_] != '\'')) {
-            return false;
-        }
-        skimQuote_ = text_[at_++];
-        skimPart_ = SkimPart::InValue;
     }
 }
 

@@ -79,6 +79,8 @@ private:
     bool SkipUntil(std::string_view end);
     void SkipBlanks();
     bool ReadTag(bool& empty);
+    enum class TagPart { End, Attribute, Fault };
+    TagPart NextTagPart(bool& empty, std::string_view& name, char& quote);
     Event TagRead(bool empty);
     bool SkimTag(bool& empty);
     bool SkimValue();
