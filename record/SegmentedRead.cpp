@@ -2,7 +2,6 @@
 
 #include "base/QuietThread.h"
 #include "record/InputFile.h"
-#include "record/SafeFile.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -78,11 +77,10 @@ struct Segment {
     std::uint64_t end = 0;
     std::unique_ptr<char[]> bytes;
     std::size_t capacity = 0;
-    // The rows, kept, or written already when they go to a file.
+    // The rows, kept, or written already when they go to a file: then the
+    // writer keeps their bytes, made once so that its buffer stays warm.
     SegmentRows rows;
-    bool writtenAlready = false;
-    StringSink written;
-    std::unique_ptr<RowWriter> writer; // into `written`, made once: its buffer stays warm
+    std::unique_ptr<RowWriter> writer;
     std::size_t writtenRows = 0;
 };
 
@@ -126,8 +124,8 @@ public:
                 outcome.resumeAt = next;
                 return outcome;
             }
-            if (segment.writtenAlready) {
-                writer_->TakeWritten(segment.written.text);
+            if (segment.writer != nullptr) {
+                writer_->TakeWritten(segment.writer->Kept());
                 outcome.rows += segment.writtenRows;
             } else {
                 for (const TableRowView& row : segment.rows.Rows()) {
@@ -216,27 +214,22 @@ private:
         segment.start = nominal + *start;
         segment.end = nominal + *end;
         // A file's rows are written here, on the worker, as its writer would.
-        segment.written.text.clear();
         if (writer_ != nullptr && segment.writer == nullptr) {
-            segment.writer = writer_->RowsOnlyInto(segment.written);
-        }
-        RowWriter* const writer = segment.writer.get();
-        if (writer != nullptr) {
             // Room for the rows' bytes at once (a text's rows written as a
             // packet take about three times their bytes): growing would copy
             // them into fresh pages each time, and a fresh page costs more
             // than its copy. Room never written costs nothing.
-            segment.written.text.reserve(4 * want);
+            segment.writer = writer_->KeepingRowsOnly(4 * (plan_.bytes + plan_.slack));
         }
-        segment.writtenAlready = writer != nullptr;
+        RowWriter* const writer = segment.writer.get();
         if (writer == nullptr) {
             segment.rows.Reset(rows);
             segment.plain = format_.ReadSegment(rows, segment.start, last, segment.rows);
             return;
         }
+        writer->ClearKept();
         CountedRows counted(*writer);
         segment.plain = format_.ReadSegment(rows, segment.start, last, counted);
-        writer->Finish();
         segment.writtenRows = counted.count;
     }
 
