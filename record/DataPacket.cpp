@@ -82,7 +82,7 @@ void AppendFields(std::string& out) {
 // Every row is an insertion nobody merged: three numbers per change, the
 // change's number, the one it replaces (none) and its kind (4, inserted).
 // A million rows make 10 MB of it: it goes to the sink in blocks of its
-// own, the change's number counted up in its digits.
+// own, each change's "N 0 4 " kept ready and counted up in its digits.
 void AppendChangeLog(std::string& out, std::size_t rows, ByteSink& sink) {
     if (rows == 0) {
         out += "<PARAMS/></METADATA>";
@@ -91,36 +91,35 @@ void AppendChangeLog(std::string& out, std::size_t rows, ByteSink& sink) {
     out += "<PARAMS CHANGE_LOG=\"";
     sink.Write(out);
     out.clear();
-    const auto block = std::make_unique_for_overwrite<char[]>(kChunk + 32);
+    static constexpr std::string_view kRest = " 0 4 ";
+    // The entry is copied whole, with one fixed-size move: the block has
+    // room for one beyond its chunk.
+    std::array<char, 32> entry{'1'};
+    std::size_t digits = 1;
+    std::memcpy(entry.data() + digits, kRest.data(), kRest.size());
+    const auto block = std::make_unique_for_overwrite<char[]>(kChunk + entry.size());
     char* at = block.get();
-    // The number, right-aligned in `digits`, from `first` on.
-    std::array<char, 24> digits{};
-    std::size_t first = digits.size() - 1;
-    digits[first] = '1';
     for (std::size_t change = 1; change <= rows; ++change) {
-        if (change > 1) {
-            *at++ = ' ';
-        }
-        const std::size_t length = digits.size() - first;
-        std::memcpy(at, digits.data() + first, length);
-        std::memcpy(at + length, " 0 4", 4);
-        at += length + 4;
-        std::size_t digit = digits.size() - 1;
-        while (digits[digit] == '9') {
-            digits[digit--] = '0';
-        }
-        if (digit < first) {
-            first = digit;
-            digits[digit] = '1';
-        } else {
-            ++digits[digit];
-        }
         if (at - block.get() >= static_cast<std::ptrdiff_t>(kChunk)) {
             sink.Write(std::string_view(block.get(), static_cast<std::size_t>(at - block.get())));
             at = block.get();
         }
+        std::memcpy(at, entry.data(), entry.size());
+        at += digits + kRest.size();
+        std::size_t digit = digits;
+        while (digit > 0 && entry[digit - 1] == '9') {
+            entry[--digit] = '0';
+        }
+        if (digit > 0) {
+            ++entry[digit - 1];
+        } else { // 99..9 became 100..0: one digit more
+            entry[0] = '1';
+            entry[digits++] = '0';
+            std::memcpy(entry.data() + digits, kRest.data(), kRest.size());
+        }
     }
-    out.append(block.get(), at);
+    // The last change is still in the block: its blank ends nothing.
+    out.append(block.get(), at - 1);
     out += "\"/></METADATA>";
 }
 
