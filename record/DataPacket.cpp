@@ -52,6 +52,27 @@ std::string_view EscapeOf(char c) {
     }
 }
 
+// Each column's ' name="', spelt out once ("DC/AC" needs no change) and
+// padded, so that it is copied with one fixed-size move; the write then
+// moves on by its length.
+struct PaddedOpener {
+    std::array<char, 16> bytes{};
+    std::size_t size = 0;
+};
+
+constexpr PaddedOpener Padded(std::string_view opener) {
+    PaddedOpener padded;
+    for (std::size_t i = 0; i < opener.size(); ++i) {
+        padded.bytes[i] = opener[i];
+    }
+    padded.size = opener.size();
+    return padded;
+}
+
+constexpr std::array<PaddedOpener, kFieldCount> kOpeners{Padded(" No=\""),    Padded(" Time=\""),
+                                                         Padded(" DC/AC=\""), Padded(" Value=\""),
+                                                         Padded(" Unit=\""),  Padded(" Auto=\"")};
+
 constexpr std::array<bool, 256> kNeedsEscape = [] {
     std::array<bool, 256> needs{};
     for (const char c : {'<', '>', '&', '\'', '"', '\r', '\n', '\t', '\\'}) {
@@ -191,13 +212,11 @@ void PacketRowWriter::MakeRoom(std::size_t room) {
 }
 
 void PacketRowWriter::Take(const TableRowView& view) {
-    // Each column's ' name="', spelt out once: "DC/AC" needs no change.
-    static constexpr std::array<std::string_view, kFieldCount> kOpeners{
-        " No=\"", " Time=\"", " DC/AC=\"", " Value=\"", " Unit=\"", " Auto=\""};
     static constexpr std::string_view kRowStart = "<ROW RowState=\"4\"";
     const TableRowView row = CutRowTexts(view, utf8_);
-    // Every byte escaped takes at most six.
-    std::size_t room = kRowStart.size() + 32 + 2;
+    // Every byte escaped takes at most six; an opener's padding may reach
+    // past what it wrote.
+    std::size_t room = kRowStart.size() + 32 + 2 + 16;
     for (const std::string_view text : row.Texts) {
         room += 16 + text.size() * 6;
     }
@@ -209,9 +228,13 @@ void PacketRowWriter::Take(const TableRowView& view) {
         base::CopyShort(at, piece.data(), piece.size());
         at += piece.size();
     };
+    const auto open = [&at](std::size_t field) {
+        std::memcpy(at, kOpeners[field].bytes.data(), kOpeners[field].bytes.size());
+        at += kOpeners[field].size;
+    };
     put(kRowStart);
     if (row.HasNo) {
-        put(kOpeners[0]);
+        open(0);
         at = std::to_chars(at, at + 16, row.No).ptr;
         *at++ = '"';
     }
@@ -220,7 +243,7 @@ void PacketRowWriter::Take(const TableRowView& view) {
         if (text.empty()) {
             continue;
         }
-        put(kOpeners[i + 1]);
+        open(i + 1);
         // Most texts need no reference: looked through once, copied whole.
         bool escape = false;
         for (const char c : text) {

@@ -60,13 +60,6 @@ std::string CutText(std::string_view text, std::size_t limit, bool utf8) {
     return std::string(CutTextView(text, limit, utf8));
 }
 
-TableRowView CutRowTexts(TableRowView row, bool utf8) {
-    for (std::string_view& text : row.Texts) {
-        text = CutTextView(text, kTextFieldLength, utf8);
-    }
-    return row;
-}
-
 void MeasurementTable::Append(const TableRow& row) {
     AppendView(
         TableRowView{row.No, {row.Time, row.Func, row.Value, row.Unit, row.Range}, row.HasNo});

@@ -48,7 +48,15 @@ struct TableRowView {
 };
 
 // The row as a table stores it: each text cut to kTextFieldLength characters.
-TableRowView CutRowTexts(TableRowView row, bool utf8);
+// Inline, as the file writers cut every row and most texts are short.
+inline TableRowView CutRowTexts(TableRowView row, bool utf8) {
+    for (std::string_view& text : row.Texts) {
+        if (text.size() > kTextFieldLength) {
+            text = CutTextView(text, kTextFieldLength, utf8);
+        }
+    }
+    return row;
+}
 
 // The measurement table cds1: rows in append order, no key. Every appended
 // row is an insertion (the data packet records that change state). Texts are
