@@ -169,46 +169,23 @@ void AppendPacketEscaped(std::string& out, std::string_view text) {
     out.append(text.substr(plain));
 }
 
-PacketRowWriter::PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts)
-    : sink_(&sink), buffer_(std::make_unique_for_overwrite<char[]>(kChunk + kRowRoom)),
-      capacity_(kChunk + kRowRoom), utf8_(utf8Texts), headFor_(rows) {}
+PacketRowWriter::PacketRowWriter(ByteSink& sink, bool utf8Texts, RowsOnly)
+    : sink_(sink), buffer_(std::make_unique_for_overwrite<char[]>(kChunk + kRowRoom)),
+      capacity_(kChunk + kRowRoom), utf8_(utf8Texts), rowsOnly_(true) {}
 
-PacketRowWriter::PacketRowWriter(std::size_t room, bool utf8Texts)
-    : sink_(nullptr), buffer_(std::make_unique_for_overwrite<char[]>(room)), capacity_(room),
-      utf8_(utf8Texts) {}
-
-std::unique_ptr<RowWriter> PacketRowWriter::KeepingRowsOnly(std::size_t room) const {
-    return std::unique_ptr<RowWriter>(new PacketRowWriter(std::max(room, kRowRoom), utf8_));
-}
-
-std::string_view PacketRowWriter::Kept() const {
-    return sink_ == nullptr ? std::string_view(buffer_.get(), used_) : std::string_view();
-}
-
-void PacketRowWriter::ClearKept() {
-    if (sink_ == nullptr) {
-        used_ = 0;
-    }
+std::unique_ptr<RowWriter> PacketRowWriter::RowsOnlyInto(ByteSink& sink) const {
+    return std::unique_ptr<RowWriter>(new PacketRowWriter(sink, utf8_, RowsOnly{}));
 }
 
 void PacketRowWriter::TakeWritten(std::string_view bytes) {
     Flush();
-    sink_->Write(bytes);
+    sink_.Write(bytes);
 }
 
-// Room for `room` more bytes: a writing writer sends what it holds first,
-// a keeping one grows.
-void PacketRowWriter::MakeRoom(std::size_t room) {
-    if (sink_ != nullptr) {
-        Flush();
-    }
-    if (used_ + room > capacity_) {
-        const std::size_t capacity = std::max(used_ + room, 2 * capacity_);
-        auto grown = std::make_unique_for_overwrite<char[]>(capacity);
-        std::memcpy(grown.get(), buffer_.get(), used_);
-        buffer_ = std::move(grown);
-        capacity_ = capacity;
-    }
+PacketRowWriter::PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts)
+    : PacketRowWriter(sink, utf8Texts, RowsOnly{}) {
+    rowsOnly_ = false;
+    headFor_ = rows;
 }
 
 void PacketRowWriter::Take(const TableRowView& view) {
@@ -221,7 +198,11 @@ void PacketRowWriter::Take(const TableRowView& view) {
         room += 16 + text.size() * 6;
     }
     if (used_ + room > capacity_) {
-        MakeRoom(room);
+        Flush();
+        if (room > capacity_) {
+            buffer_ = std::make_unique_for_overwrite<char[]>(room);
+            capacity_ = room;
+        }
     }
     char* at = buffer_.get() + used_;
     const auto put = [&at](std::string_view piece) {
@@ -265,7 +246,7 @@ void PacketRowWriter::Take(const TableRowView& view) {
     }
     put("/>");
     used_ = static_cast<std::size_t>(at - buffer_.get());
-    if (used_ >= kChunk && sink_ != nullptr) {
+    if (used_ >= kChunk) {
         Flush();
     }
 }
@@ -279,19 +260,19 @@ void PacketRowWriter::Flush() {
         head.reserve(kChunk + 512);
         head += kPacketStart;
         AppendFields(head);
-        AppendChangeLog(head, *headFor_, *sink_);
+        AppendChangeLog(head, *headFor_, sink_);
         head += "<ROWDATA>";
-        sink_->Write(head);
+        sink_.Write(head);
         headFor_.reset();
     }
-    sink_->Write(std::string_view(buffer_.get(), used_));
+    sink_.Write(std::string_view(buffer_.get(), used_));
     used_ = 0;
 }
 
 void PacketRowWriter::Finish() {
-    if (sink_ != nullptr) {
-        Flush();
-        sink_->Write("</ROWDATA></DATAPACKET>\r\n");
+    Flush();
+    if (!rowsOnly_) {
+        sink_.Write("</ROWDATA></DATAPACKET>\r\n");
     }
 }
 

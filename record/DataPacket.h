@@ -44,21 +44,20 @@ public:
     PacketRowWriter(ByteSink& sink, std::size_t rows, bool utf8Texts);
     void Take(const TableRowView& row) override;
     void Finish() override;
-    std::unique_ptr<RowWriter> KeepingRowsOnly(std::size_t room) const override;
-    std::string_view Kept() const override;
-    void ClearKept() override;
+    std::unique_ptr<RowWriter> RowsOnlyInto(ByteSink& sink) const override;
     void TakeWritten(std::string_view bytes) override;
 
 private:
-    PacketRowWriter(std::size_t room, bool utf8Texts);
-    void MakeRoom(std::size_t room);
+    struct RowsOnly {};
+    PacketRowWriter(ByteSink& sink, bool utf8Texts, RowsOnly);
     void Flush();
 
-    ByteSink* sink_; // nullptr: a writer that keeps its rows
+    ByteSink& sink_;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_;
     std::size_t used_ = 0;
     bool utf8_;
+    bool rowsOnly_ = false;
     std::optional<std::size_t> headFor_; // the rows of a head not written yet
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "record/MeasurementTable.h"
+#include "record/SafeFile.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -33,16 +34,10 @@ public:
     virtual void Finish() = 0;
 
     // For rows written on another thread: a writer of the same form that
-    // writes only rows and keeps their bytes (Kept) until cleared, with
-    // room for `room` bytes from the start, or nullptr when rows are to
-    // come one by one. A writer that makes one takes their bytes with
-    // TakeWritten, from where they lie.
-    virtual std::unique_ptr<RowWriter> KeepingRowsOnly(std::size_t /*room*/) const {
-        return nullptr;
-    }
-    // A keeping writer's bytes since it was last cleared.
-    virtual std::string_view Kept() const { return {}; }
-    virtual void ClearKept() {}
+    // writes only rows, into `sink` (its Finish writes what it holds), or
+    // nullptr when rows are to come one by one. A writer that makes one
+    // takes their bytes with TakeWritten.
+    virtual std::unique_ptr<RowWriter> RowsOnlyInto(ByteSink& /*sink*/) const { return nullptr; }
     // Rows written that way, in file order: their bytes go on after the
     // rows taken so far.
     virtual void TakeWritten(std::string_view /*bytes*/) {}

@@ -2,6 +2,7 @@
 
 #include "base/QuietThread.h"
 #include "record/InputFile.h"
+#include "record/SafeFile.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -77,10 +78,11 @@ struct Segment {
     std::uint64_t end = 0;
     std::unique_ptr<char[]> bytes;
     std::size_t capacity = 0;
-    // The rows, kept, or written already when they go to a file: then the
-    // writer keeps their bytes, made once so that its buffer stays warm.
+    // The rows, kept, or written already when they go to a file.
     SegmentRows rows;
-    std::unique_ptr<RowWriter> writer;
+    bool writtenAlready = false;
+    StringSink written;
+    std::unique_ptr<RowWriter> writer; // into `written`, made once: its buffer stays warm
     std::size_t writtenRows = 0;
 };
 
@@ -124,8 +126,8 @@ public:
                 outcome.resumeAt = next;
                 return outcome;
             }
-            if (segment.writer != nullptr) {
-                writer_->TakeWritten(segment.writer->Kept());
+            if (segment.writtenAlready) {
+                writer_->TakeWritten(segment.written.text);
                 outcome.rows += segment.writtenRows;
             } else {
                 for (const TableRowView& row : segment.rows.Rows()) {
@@ -214,22 +216,27 @@ private:
         segment.start = nominal + *start;
         segment.end = nominal + *end;
         // A file's rows are written here, on the worker, as its writer would.
+        segment.written.text.clear();
         if (writer_ != nullptr && segment.writer == nullptr) {
+            segment.writer = writer_->RowsOnlyInto(segment.written);
+        }
+        RowWriter* const writer = segment.writer.get();
+        if (writer != nullptr) {
             // Room for the rows' bytes at once (a text's rows written as a
             // packet take about three times their bytes): growing would copy
             // them into fresh pages each time, and a fresh page costs more
             // than its copy. Room never written costs nothing.
-            segment.writer = writer_->KeepingRowsOnly(4 * (plan_.bytes + plan_.slack));
+            segment.written.text.reserve(4 * want);
         }
-        RowWriter* const writer = segment.writer.get();
+        segment.writtenAlready = writer != nullptr;
         if (writer == nullptr) {
             segment.rows.Reset(rows);
             segment.plain = format_.ReadSegment(rows, segment.start, last, segment.rows);
             return;
         }
-        writer->ClearKept();
         CountedRows counted(*writer);
         segment.plain = format_.ReadSegment(rows, segment.start, last, counted);
+        writer->Finish();
         segment.writtenRows = counted.count;
     }
 

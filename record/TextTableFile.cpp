@@ -372,49 +372,38 @@ LoadOutcome ReadTextTable(std::string_view bytes, MeasurementTable& table,
     return reader.Finish();
 }
 
-TextRowWriter::TextRowWriter(ByteSink& sink, bool utf8Texts) : sink_(&sink), utf8_(utf8Texts) {
-    chunk_.reserve(kChunk + 256);
+TextRowWriter::TextRowWriter(ByteSink& sink, bool utf8Texts)
+    : TextRowWriter(sink, utf8Texts, RowsOnly{}) {
     chunk_.append(kTextHeader);
     chunk_.append("\r\n");
 }
 
-TextRowWriter::TextRowWriter(std::size_t room, bool utf8Texts) : sink_(nullptr), utf8_(utf8Texts) {
-    chunk_.reserve(room);
+TextRowWriter::TextRowWriter(ByteSink& sink, bool utf8Texts, RowsOnly)
+    : sink_(sink), utf8_(utf8Texts) {
+    chunk_.reserve(kChunk + 256);
 }
 
-std::unique_ptr<RowWriter> TextRowWriter::KeepingRowsOnly(std::size_t room) const {
-    return std::unique_ptr<RowWriter>(new TextRowWriter(room, utf8_));
-}
-
-std::string_view TextRowWriter::Kept() const {
-    return sink_ == nullptr ? std::string_view(chunk_) : std::string_view();
-}
-
-void TextRowWriter::ClearKept() {
-    if (sink_ == nullptr) {
-        chunk_.clear();
-    }
+std::unique_ptr<RowWriter> TextRowWriter::RowsOnlyInto(ByteSink& sink) const {
+    return std::unique_ptr<RowWriter>(new TextRowWriter(sink, utf8_, RowsOnly{}));
 }
 
 void TextRowWriter::TakeWritten(std::string_view bytes) {
-    sink_->Write(chunk_);
+    sink_.Write(chunk_);
     chunk_.clear();
-    sink_->Write(bytes);
+    sink_.Write(bytes);
 }
 
 void TextRowWriter::Take(const TableRowView& row) {
     AppendTextRow(CutRowTexts(row, utf8_), chunk_);
-    if (chunk_.size() >= kChunk && sink_ != nullptr) {
-        sink_->Write(chunk_);
+    if (chunk_.size() >= kChunk) {
+        sink_.Write(chunk_);
         chunk_.clear();
     }
 }
 
 void TextRowWriter::Finish() {
-    if (sink_ != nullptr) {
-        sink_->Write(chunk_);
-        chunk_.clear();
-    }
+    sink_.Write(chunk_);
+    chunk_.clear();
 }
 
 } // namespace meterdesk::record

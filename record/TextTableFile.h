@@ -114,15 +114,14 @@ public:
     TextRowWriter(ByteSink& sink, bool utf8Texts);
     void Take(const TableRowView& row) override;
     void Finish() override;
-    std::unique_ptr<RowWriter> KeepingRowsOnly(std::size_t room) const override;
-    std::string_view Kept() const override;
-    void ClearKept() override;
+    std::unique_ptr<RowWriter> RowsOnlyInto(ByteSink& sink) const override;
     void TakeWritten(std::string_view bytes) override;
 
 private:
-    TextRowWriter(std::size_t room, bool utf8Texts);
+    struct RowsOnly {};
+    TextRowWriter(ByteSink& sink, bool utf8Texts, RowsOnly);
 
-    ByteSink* sink_; // nullptr: a writer that keeps its rows
+    ByteSink& sink_;
     std::string chunk_;
     bool utf8_;
 };

@@ -4,10 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <vector>
-
 namespace meterdesk::record {
 namespace {
 
@@ -60,49 +56,6 @@ TEST(PacketWriter, TheChangeLogCountsEveryRowAcrossItsBlocksAndDigitCarries) {
     writer.Finish();
     EXPECT_EQ(sink.text, std::string(kPacketStart) + std::string(kFields) + expected +
                              "</ROWDATA></DATAPACKET>\r\n");
-}
-
-// Rows written by keeping writers on the side, handed over between rows
-// taken directly, give the bytes of one writer taking them all; the keeping
-// writers start with little room and grow.
-TEST(RowWriters, RowsKeptOnTheSideGoInWhereTheyAreHandedOver) {
-    std::vector<TableRow> rows;
-    for (int no = 1; no <= 700; ++no) {
-        rows.push_back({no, "12:00:" + std::to_string(no % 60), no % 3 == 0 ? "AC" : "DC",
-                        no % 50 == 0 ? "<&\t\">" : std::to_string(no * 7), "V", "AUTO"});
-    }
-    const auto take = [&](RowWriter& writer, std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            const TableRow& row = rows[i];
-            writer.Take({row.No, {row.Time, row.Func, row.Value, row.Unit, row.Range}});
-        }
-    };
-    for (const bool packet : {true, false}) {
-        StringSink whole;
-        StringSink pieced;
-        std::unique_ptr<RowWriter> wholeWriter;
-        std::unique_ptr<RowWriter> piecedWriter;
-        if (packet) {
-            wholeWriter = std::make_unique<PacketRowWriter>(whole, rows.size(), false);
-            piecedWriter = std::make_unique<PacketRowWriter>(pieced, rows.size(), false);
-        } else {
-            wholeWriter = std::make_unique<TextRowWriter>(whole, false);
-            piecedWriter = std::make_unique<TextRowWriter>(pieced, false);
-        }
-        take(*wholeWriter, 0, rows.size());
-        wholeWriter->Finish();
-        const std::unique_ptr<RowWriter> side = piecedWriter->KeepingRowsOnly(1);
-        take(*piecedWriter, 0, 10);
-        take(*side, 10, 400);
-        piecedWriter->TakeWritten(side->Kept());
-        take(*piecedWriter, 400, 450);
-        side->ClearKept();
-        take(*side, 450, 700);
-        piecedWriter->TakeWritten(side->Kept());
-        piecedWriter->Finish();
-        EXPECT_EQ(pieced.text, whole.text) << (packet ? "packet" : "text");
-        EXPECT_TRUE(piecedWriter->Kept().empty());
-    }
 }
 
 TEST(PacketWriter, AttrNamesReplaceOnlyTheListedCharacters) {
