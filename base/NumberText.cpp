@@ -24,19 +24,7 @@ bool IsDigit(char c) {
 
 } // namespace
 
-std::optional<std::int32_t> TextToInt(std::string_view text) {
-    // Most numbers are a few plain digits: read those without the checks
-    // for signs, blanks and overflow, which nine digits cannot reach.
-    if (!text.empty() && text.size() <= 9) {
-        std::int32_t value = 0;
-        std::size_t i = 0;
-        for (; i < text.size() && IsDigit(text[i]); ++i) {
-            value = value * 10 + (text[i] - '0');
-        }
-        if (i == text.size()) {
-            return value;
-        }
-    }
+std::optional<std::int32_t> TextToIntChecked(std::string_view text) {
     text = TrimBlanks(text, false);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
