@@ -105,9 +105,10 @@ LineFault RowOfLine(std::string_view line, const LinePieces& pieces, TableRowVie
         return LineFault::NoNumber;
     }
     // Columns without a piece stay without a value.
-    row = TableRowView{*no, {}};
-    for (std::size_t i = 1; i < pieces.count; ++i) {
-        row.Texts[i - 1] = pieces.piece[i];
+    row.No = *no;
+    row.HasNo = true;
+    for (std::size_t i = 1; i < kFieldCount; ++i) {
+        row.Texts[i - 1] = i < pieces.count ? pieces.piece[i] : std::string_view();
     }
     return LineFault::None;
 }
